@@ -1,0 +1,38 @@
+# grpaudit: the two commands of a fresh machine are `make run` and `make test`.
+# Each installs missing Debian packages, configures and builds.
+
+JOBS          ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_DIR     ?= build
+TEST_BUILD    ?= build-test
+EXAMPLE       ?= examples/default.json
+
+.PHONY: all deps build run test format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRPAUDIT_TESTS=OFF
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target grpaudit
+
+# Shows the hardware routes of the default example switch.
+run: build
+	./$(BUILD_DIR)/grpaudit dump --snapshot $(EXAMPLE)
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, then every test.
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DGRPAUDIT_SANITIZE=ON -DGRPAUDIT_TESTS=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+	cd $(TEST_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+format:
+	find src cli tests bench fuzz -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_BUILD)

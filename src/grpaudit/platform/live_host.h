@@ -1,0 +1,12 @@
+#pragma once
+// The Linux machine this process runs on.
+
+#include <memory>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::platform {
+
+std::shared_ptr<Host> make_live_host();
+
+}  // namespace grpaudit::platform

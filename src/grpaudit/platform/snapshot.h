@@ -1,0 +1,57 @@
+#pragma once
+// A snapshot: everything grpaudit read on one switch, as one JSON document
+// ("grpaudit-snapshot", version 1). Loading it and replaying it through
+// make_replay_platform reproduces that run anywhere.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::platform {
+
+struct HostCommand {
+  int status = 0;
+  std::string stdout_text;
+};
+
+struct Snapshot {
+  std::string description;
+  // sdk.commands: SDK shell command line to its whole output.
+  std::map<std::string, std::string> sdk_commands;
+  // sdk.tables: memory table name to decimal entry index to fields.
+  std::map<std::string, std::map<std::string, asicterm::Fields>> sdk_tables;
+  // port_table.linux_ports and port_table.sdk_to_linux.
+  std::vector<std::string> linux_ports;
+  std::map<std::string, std::string> sdk_to_linux;
+  // vrfs: decimal VRF id to VRF name.
+  std::map<std::string, std::string> vrfs;
+  // host.commands (argv joined with single blanks), host.files, host.dirs.
+  std::map<std::string, HostCommand> host_commands;
+  std::map<std::string, std::string> host_files;
+  std::map<std::string, std::vector<std::string>> host_dirs;
+};
+
+inline constexpr std::string_view kSnapshotFormat = "grpaudit-snapshot";
+inline constexpr int kSnapshotVersion = 1;
+
+// Reads and checks a snapshot file. Throws SnapshotError naming `path` and
+// what is wrong (unreadable, not JSON, another format or version, a section
+// of the wrong type).
+Snapshot load_snapshot(const std::string& path);
+
+// The same for a document already in memory; `name` stands for the file in
+// error messages.
+Snapshot parse_snapshot(std::string_view json_text, const std::string& name);
+
+// The JSON document of `snap` (keys in a stable order, so equal snapshots
+// give equal texts).
+std::string snapshot_to_json(const Snapshot& snap);
+
+// A platform that answers every interaction from `snap`.
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap);
+
+}  // namespace grpaudit::platform

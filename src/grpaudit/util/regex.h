@@ -1,0 +1,61 @@
+#pragma once
+// A compiled PCRE2 pattern with named groups.
+//
+// Patterns are compiled once (JIT where the platform offers it) with the
+// newline convention ANYCRLF, so '.' never matches \r or \n. A pattern is
+// either anchored at the start of the subject or searched anywhere, fixed at
+// compile time so that the JIT path is always taken.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct pcre2_real_code_8 pcre2_code_8;
+typedef struct pcre2_real_match_data_8 pcre2_match_data_8;
+
+namespace grpaudit::util {
+
+class Regex;
+
+// The groups of one successful match; views into the matched subject.
+class Match {
+ public:
+  // The text of a named group; empty when the group did not take part.
+  std::string_view operator[](std::string_view name) const;
+  std::string_view group(std::size_t index) const;
+
+ private:
+  friend class Regex;
+  Match(const Regex* re, std::string_view subject) : re_(re), subject_(subject) {}
+  const Regex* re_;
+  std::string_view subject_;
+  std::vector<std::size_t> offsets_;  // start, end pairs; PCRE2_UNSET when unset
+};
+
+class Regex {
+ public:
+  enum class Mode { kAnchored, kSearch };
+
+  Regex(std::string_view pattern, Mode mode);
+  ~Regex();
+  Regex(const Regex&) = delete;
+  Regex& operator=(const Regex&) = delete;
+
+  // Anchored patterns match at the start of `subject` only; search patterns
+  // take the leftmost match anywhere in it.
+  std::optional<Match> match(std::string_view subject) const;
+
+  const std::string& pattern() const { return pattern_; }
+
+ private:
+  friend class Match;
+  int group_number(std::string_view name) const;
+
+  std::string pattern_;
+  pcre2_code_8* code_ = nullptr;
+  pcre2_match_data_8* data_ = nullptr;  // reused: the system runs on one thread
+};
+
+}  // namespace grpaudit::util

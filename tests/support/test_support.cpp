@@ -1,0 +1,44 @@
+#include "support/test_support.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace grpaudit::testing {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/grpaudit-test-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& content) const {
+  const std::string p = path_ + "/" + name;
+  std::filesystem::create_directories(std::filesystem::path(p).parent_path());
+  std::ofstream out(p, std::ios::binary);
+  out << content;
+  if (!out) throw std::runtime_error("cannot write " + p);
+  return p;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace grpaudit::testing
