@@ -1,0 +1,280 @@
+#include "grpaudit/platform/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+extern char** environ;
+
+namespace grpaudit::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Pipe reads grow the output by doubling, starting here; with the enlarged
+// pipe buffer this keeps tens of MB to a few hundred system calls.
+constexpr std::size_t kFirstChunk = 64 * 1024;
+constexpr int kPipeSize = 1024 * 1024;
+
+[[noreturn]] void throw_errno(int err, const std::string& what) {
+  throw std::system_error(err, std::generic_category(), what);
+}
+
+void check(int rc, const char* what) {
+  if (rc != 0) throw_errno(rc, what);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { reset(); }
+
+  int get() const { return fd_; }
+  // Linux releases the descriptor even when close() is interrupted, so no retry.
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+int open_dev_null(int flags) {
+  int fd;
+  do {
+    fd = ::open("/dev/null", flags | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw_errno(errno, "cannot open /dev/null");
+  return fd;
+}
+
+int decode_status(int st) {
+  if (WIFEXITED(st)) return WEXITSTATUS(st);
+  if (WIFSIGNALED(st)) return -WTERMSIG(st);
+  return -1;
+}
+
+// A started child that must be reaped. Whatever way the caller leaves, the
+// destructor kills and reaps a child nobody waited for, so no zombie and no
+// runaway process survives an exception.
+class Child {
+ public:
+  Child(pid_t pid, bool group) : pid_(pid), group_(group) {}
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (pid_ <= 0) return;
+    kill();
+    int st;
+    while (::waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
+    }
+  }
+
+  // The group id stays valid until the leader is reaped, so killing it by
+  // id cannot hit an unrelated group.
+  void kill() { ::kill(group_ ? -pid_ : pid_, SIGKILL); }
+
+  int wait() {
+    int st;
+    pid_t r;
+    do {
+      r = ::waitpid(pid_, &st, 0);
+    } while (r < 0 && errno == EINTR);
+    const int err = errno;
+    pid_ = -1;
+    if (r < 0) throw_errno(err, "cannot wait for child process");
+    return decode_status(st);
+  }
+
+  // The status once the child has exited; nothing when the deadline passes first.
+  std::optional<int> wait_until(Clock::time_point deadline) {
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+      int st;
+      pid_t r;
+      do {
+        r = ::waitpid(pid_, &st, WNOHANG);
+      } while (r < 0 && errno == EINTR);
+      if (r < 0) {
+        const int err = errno;
+        pid_ = -1;
+        throw_errno(err, "cannot wait for child process");
+      }
+      if (r == pid_) {
+        pid_ = -1;
+        return decode_status(st);
+      }
+      const auto now = Clock::now();
+      if (now >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+      pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+  }
+
+ private:
+  pid_t pid_;
+  bool group_;
+};
+
+struct FileActions {
+  posix_spawn_file_actions_t actions;
+  FileActions() { check(posix_spawn_file_actions_init(&actions), "cannot prepare child process"); }
+  ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
+  FileActions(const FileActions&) = delete;
+  FileActions& operator=(const FileActions&) = delete;
+};
+
+struct SpawnAttr {
+  posix_spawnattr_t attr;
+  SpawnAttr() { check(posix_spawnattr_init(&attr), "cannot prepare child process"); }
+  ~SpawnAttr() { posix_spawnattr_destroy(&attr); }
+  SpawnAttr(const SpawnAttr&) = delete;
+  SpawnAttr& operator=(const SpawnAttr&) = delete;
+};
+
+// Starts argv with the given descriptors as its standard input, output and
+// error. The child gets no other descriptor, not even those that whoever
+// started us left open without close-on-exec.
+pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err, bool own_group) {
+  std::vector<char*> cargv;
+  cargv.reserve(argv.size() + 1);
+  for (const auto& arg : argv) cargv.push_back(const_cast<char*>(arg.c_str()));
+  cargv.push_back(nullptr);
+
+  FileActions fa;
+  check(posix_spawn_file_actions_adddup2(&fa.actions, in, STDIN_FILENO), "cannot prepare child");
+  check(posix_spawn_file_actions_adddup2(&fa.actions, out, STDOUT_FILENO), "cannot prepare child");
+  check(posix_spawn_file_actions_adddup2(&fa.actions, err, STDERR_FILENO), "cannot prepare child");
+  check(posix_spawn_file_actions_addclosefrom_np(&fa.actions, STDERR_FILENO + 1),
+        "cannot prepare child");
+
+  // The child starts with no blocked signals and default SIGPIPE, whatever
+  // this process did to its own, so it behaves as when started from a shell.
+  SpawnAttr sa;
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  sigset_t none;
+  sigemptyset(&none);
+  check(posix_spawnattr_setsigmask(&sa.attr, &none), "cannot prepare child");
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  check(posix_spawnattr_setsigdefault(&sa.attr, &defaults), "cannot prepare child");
+  if (own_group) {
+    flags |= POSIX_SPAWN_SETPGROUP;
+    check(posix_spawnattr_setpgroup(&sa.attr, 0), "cannot prepare child");
+  }
+  check(posix_spawnattr_setflags(&sa.attr, flags), "cannot prepare child");
+
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, cargv[0], &fa.actions, &sa.attr, cargv.data(), environ);
+  if (rc != 0) throw_errno(rc, "cannot run " + argv[0]);
+  return pid;
+}
+
+// Appends everything readable from `fd` to `out` until end of file; false
+// when `deadline` passes first (`out` then holds what was read so far).
+bool read_to_end(int fd, std::string& out, std::optional<Clock::time_point> deadline) {
+  std::size_t used = out.size();
+  for (;;) {
+    int wait_ms = -1;
+    if (deadline) {
+      const auto left = *deadline - Clock::now();
+      if (left <= Clock::duration::zero()) {
+        out.resize(used);
+        return false;
+      }
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+      wait_ms = static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
+    }
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, wait_ms);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      throw_errno(errno, "cannot wait for child output");
+    }
+    if (ready == 0) continue;  // the deadline check above ends the loop
+
+    if (used == out.size()) out.resize(std::max(kFirstChunk, out.size() * 2));
+    const ssize_t got = ::read(fd, out.data() + used, out.size() - used);
+    if (got < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      throw_errno(errno, "cannot read child output");
+    }
+    if (got == 0) {
+      out.resize(used);
+      return true;
+    }
+    used += static_cast<std::size_t>(got);
+  }
+}
+
+}  // namespace
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& opts) {
+  if (argv.empty()) {
+    throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                            "cannot run an empty command");
+  }
+  std::optional<Clock::time_point> deadline;
+  if (opts.timeout) deadline = Clock::now() + *opts.timeout;
+
+  Fd null_in(open_dev_null(O_RDONLY));
+  Fd null_out(open_dev_null(O_WRONLY));
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) < 0) throw_errno(errno, "cannot create pipe");
+  Fd pipe_read(ends[0]);
+  Fd pipe_write(ends[1]);
+  ::fcntl(pipe_read.get(), F_SETPIPE_SZ, kPipeSize);  // only a speed-up; the default works too
+
+  Child child(spawn(argv, null_in.get(), pipe_write.get(), null_out.get(), opts.own_process_group),
+              opts.own_process_group);
+  // Our copy of the write end must go, or the pipe never reports end of file.
+  pipe_write.reset();
+  null_in.reset();
+  null_out.reset();
+
+  ProcessResult result;
+  if (read_to_end(pipe_read.get(), result.out, deadline)) {
+    pipe_read.reset();
+    if (!deadline) {
+      result.status = child.wait();
+      return result;
+    }
+    // The child may close its output and still run on.
+    if (auto status = child.wait_until(*deadline)) {
+      result.status = *status;
+      return result;
+    }
+  }
+  child.kill();
+  result.status = child.wait();
+  result.timed_out = true;
+  return result;
+}
+
+int run_shell_command(const std::string& cmdline) {
+  const std::vector<std::string> argv{"/bin/sh", "-c", cmdline};
+  Fd null_in(open_dev_null(O_RDONLY));
+  Fd null_out(open_dev_null(O_WRONLY));
+  Child child(spawn(argv, null_in.get(), null_out.get(), null_out.get(), false), false);
+  null_in.reset();
+  null_out.reset();
+  return child.wait();
+}
+
+}  // namespace grpaudit::platform
