@@ -1,0 +1,21 @@
+#include "grpaudit/records/route_key.h"
+
+#include <fmt/format.h>
+
+#include "grpaudit/util/regex.h"
+
+namespace grpaudit {
+
+std::string make_route_key(std::string_view vrf, std::string_view sip, std::string_view dip) {
+  return fmt::format("{}, ({},{})", vrf, sip, dip);
+}
+
+RouteKeyParts split_route_key(std::string_view key) {
+  static const util::Regex re(R"((?P<vrf>\S+), \((?P<sip>\S+),(?P<dip>\S+)\))",
+                              util::Regex::Mode::kAnchored);
+  const auto m = re.match(key);
+  if (!m) return {};
+  return {std::string((*m)["vrf"]), std::string((*m)["sip"]), std::string((*m)["dip"])};
+}
+
+}  // namespace grpaudit
