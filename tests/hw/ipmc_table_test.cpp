@@ -1,0 +1,127 @@
+#include "grpaudit/hw/ipmc_table.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "grpaudit/records/route_key.h"
+
+namespace grpaudit::hw {
+namespace {
+
+std::string vrf_name(std::int64_t id) { return id == 0 ? "default" : "vrf" + std::to_string(id); }
+
+std::map<std::string, Hmroute> parse(std::string_view text) {
+  std::map<std::string, Hmroute> routes;
+  parse_ipmc_table(text, vrf_name, routes);
+  return routes;
+}
+
+constexpr std::string_view kHeader =
+    "SRC IP ADDRESS    MC IP ADDRESS     GROUP     VLAN  VRF\n"
+    "--------------------------------------------------------\n";
+
+TEST(IpmcTable, ReadsOneRoutePerRowKeyedByVrfSourceGroup) {
+  const auto routes = parse(std::string(kHeader) +
+                            "10.1.1.1  239.1.1.1  0x1f  100  0\n"
+                            "0.0.0.0   239.2.2.2  1f    200  2\n");
+  ASSERT_EQ(routes.size(), 2u);
+  const Hmroute& r = routes.at("default, (10.1.1.1,239.1.1.1)");
+  EXPECT_EQ(r.sip, "10.1.1.1");
+  EXPECT_EQ(r.dip, "239.1.1.1");
+  EXPECT_EQ(r.iif, 100);
+  EXPECT_EQ(r.grp, 0x200001f);
+  EXPECT_EQ(r.vrf, "default");
+  EXPECT_EQ(routes.at("vrf2, (0.0.0.0,239.2.2.2)").grp, 0x200001f);
+}
+
+TEST(IpmcTable, ColumnPositionsComeFromTheHeader) {
+  // One word before SRC; the three-word address titles shift later columns.
+  const auto routes = parse(
+      "Idx SRC IP ADDRESS MC IP ADDRESS GROUP VLAN VRF Hit\n"
+      "---\n"
+      "7 10.0.0.1 239.0.0.9 2 30 0 y\n");
+  const Hmroute& r = routes.at("default, (10.0.0.1,239.0.0.9)");
+  EXPECT_EQ(r.iif, 30);
+  EXPECT_EQ(r.grp, 0x2000002);
+}
+
+TEST(IpmcTable, SkipsBlankAndShortRowsAndKeepsTheLaterDuplicate) {
+  const auto routes = parse(std::string(kHeader) +
+                            "10.1.1.1  239.1.1.1  1  100  0\n"
+                            "\n"
+                            "  \t \n"
+                            "Total: 2\n"
+                            "10.1.1.1  239.1.1.1  2  101  0\r\n");
+  ASSERT_EQ(routes.size(), 1u);
+  EXPECT_EQ(routes.at("default, (10.1.1.1,239.1.1.1)").iif, 101);
+  EXPECT_EQ(routes.at("default, (10.1.1.1,239.1.1.1)").grp, 0x2000002);
+}
+
+TEST(IpmcTable, HeaderOnlyGivesNoRoutes) {
+  EXPECT_TRUE(parse(kHeader).empty());
+  EXPECT_TRUE(parse("SRC x x MC x x GROUP VLAN VRF").empty());
+}
+
+TEST(IpmcTable, MalformedListingsFailWithTheErrorOfTheirStep) {
+  const struct {
+    std::string text;
+    enum { kLookup, kValue } kind;
+  } cases[] = {
+      {"", kLookup},                                                      // no header
+      {"SRC IP ADDRESS MC IP ADDRESS GROUP VLAN\n--\n", kLookup},         // no VRF
+      {"SRC IP ADDRESS mc IP ADDRESS GROUP VLAN VRF\n--\n", kLookup},     // case matters
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100\n", kLookup},     // row lacks VRF
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 x100 0\n", kValue},   // VLAN not decimal
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 0x10 0\n", kValue},   // VLAN in hex
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100 zero\n", kValue}, // VRF not decimal
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1g 100 0\n", kValue},   // GROUP not hex
+      // SRC titled after the other columns: its position minus nothing still
+      // lands, but MC computed below zero is out of range, never from the end.
+      {"MC SRC GROUP VLAN VRF x x x x\n--\na b c d e f g h i\n", kLookup},
+  };
+  for (const auto& c : cases) {
+    if (c.kind == c.kLookup) {
+      EXPECT_THROW(parse(c.text), std::out_of_range) << c.text;
+    } else {
+      EXPECT_THROW(parse(c.text), std::invalid_argument) << c.text;
+    }
+  }
+}
+
+TEST(IpmcTable, VrfIsLookedUpBeforeTheGroupIsParsed) {
+  std::vector<std::int64_t> asked;
+  std::map<std::string, Hmroute> routes;
+  const auto lookup = [&](std::int64_t id) -> std::string {
+    asked.push_back(id);
+    throw std::out_of_range("unknown VRF id " + std::to_string(id));
+  };
+  EXPECT_THROW(parse_ipmc_table(std::string(kHeader) + "1.1.1.1 239.1.1.1 zz 1 9\n", lookup, routes),
+               std::out_of_range);
+  EXPECT_EQ(asked, std::vector<std::int64_t>{9});
+}
+
+TEST(RouteKey, SplitsTheKeyFormAndNothingElse) {
+  const struct {
+    std::string key;
+    std::optional<std::string> vrf, sip, dip;
+  } cases[] = {
+      {"default, (10.1.1.1,239.1.1.1)", "default", "10.1.1.1", "239.1.1.1"},
+      {"blue, (0.0.0.0,239.1.1.1) trailing", "blue", "0.0.0.0", "239.1.1.1"},
+      {"v, (a,b,c)", "v", "a,b", "c"},  // the source takes up to the last comma
+      {"default,(10.1.1.1,239.1.1.1)", std::nullopt, std::nullopt, std::nullopt},
+      {"default, 10.1.1.1,239.1.1.1", std::nullopt, std::nullopt, std::nullopt},
+      {" default, (1,2)", std::nullopt, std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto [vrf, sip, dip] = split_route_key(c.key);
+    EXPECT_EQ(vrf, c.vrf) << c.key;
+    EXPECT_EQ(sip, c.sip) << c.key;
+    EXPECT_EQ(dip, c.dip) << c.key;
+  }
+  EXPECT_EQ(make_route_key("mgmt", "10.0.0.1", "239.0.0.1"), "mgmt, (10.0.0.1,239.0.0.1)");
+}
+
+}  // namespace
+}  // namespace grpaudit::hw
