@@ -16,6 +16,8 @@ namespace grpaudit::platform {
 struct HostCommand {
   int status = 0;
   std::string stdout_text;
+
+  friend bool operator==(const HostCommand&, const HostCommand&) = default;
 };
 
 struct Snapshot {
@@ -33,6 +35,8 @@ struct Snapshot {
   std::map<std::string, HostCommand> host_commands;
   std::map<std::string, std::string> host_files;
   std::map<std::string, std::vector<std::string>> host_dirs;
+
+  friend bool operator==(const Snapshot&, const Snapshot&) = default;
 };
 
 inline constexpr std::string_view kSnapshotFormat = "grpaudit-snapshot";
@@ -50,6 +54,9 @@ Snapshot parse_snapshot(std::string_view json_text, const std::string& name);
 // The JSON document of `snap` (keys in a stable order, so equal snapshots
 // give equal texts).
 std::string snapshot_to_json(const Snapshot& snap);
+
+// The host.commands key of a command: argv joined with single blanks.
+std::string host_command_key(const std::vector<std::string>& argv);
 
 // A platform that answers every interaction from `snap`.
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap);
