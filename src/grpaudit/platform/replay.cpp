@@ -1,0 +1,150 @@
+// Replaying a snapshot: every component answers from the recorded document,
+// and whatever was not recorded fails the way the real party would.
+
+#include <cerrno>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
+
+#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/snapshot.h"
+
+namespace grpaudit::platform {
+namespace {
+
+using SnapPtr = std::shared_ptr<const Snapshot>;
+
+class ReplayShell : public asicterm::asicterm {
+ public:
+  explicit ReplayShell(SnapPtr snap) : snap_(std::move(snap)) {}
+
+  std::string run(const std::string& cmd) override {
+    const auto it = snap_->sdk_commands.find(cmd);
+    if (it == snap_->sdk_commands.end())
+      throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
+    return it->second;
+  }
+
+  std::vector<::asicterm::Fields> gettable(const std::string& table, bool /*fields*/,
+                                           std::int64_t start, std::int64_t entries) override {
+    std::vector<::asicterm::Fields> out;
+    const auto t = snap_->sdk_tables.find(table);
+    if (t == snap_->sdk_tables.end()) return out;
+    for (std::int64_t i = 0; i < entries; ++i) {
+      if (start > std::numeric_limits<std::int64_t>::max() - i) break;
+      const auto e = t->second.find(std::to_string(start + i));
+      if (e == t->second.end()) break;  // the table ends at its first gap
+      out.push_back(e->second);
+    }
+    return out;
+  }
+
+ private:
+  SnapPtr snap_;
+};
+
+class ReplayPortTable : public quorvex::ifatlas::ifatlas {
+ public:
+  explicit ReplayPortTable(SnapPtr snap) : snap_(std::move(snap)) {}
+
+  std::vector<std::string> get_linux_ports() override { return snap_->linux_ports; }
+
+  std::string bcm2linux(const std::string& sdk_port) override {
+    const auto it = snap_->sdk_to_linux.find(sdk_port);
+    if (it == snap_->sdk_to_linux.end()) throw std::out_of_range("unknown SDK port " + sdk_port);
+    return it->second;
+  }
+
+ private:
+  SnapPtr snap_;
+};
+
+class ReplayVrfDb : public quorvex::grpaudit_util::VrfDb {
+ public:
+  explicit ReplayVrfDb(SnapPtr snap) : snap_(std::move(snap)) {}
+
+  std::string vrf_id2name(std::int64_t vrf_id) override {
+    const auto it = snap_->vrfs.find(std::to_string(vrf_id));
+    if (it == snap_->vrfs.end())
+      throw std::out_of_range("unknown VRF id " + std::to_string(vrf_id));
+    return it->second;
+  }
+
+ private:
+  SnapPtr snap_;
+};
+
+// "/a/b/" and "/a/b" name the same thing; "/" stays itself.
+std::string without_trailing_slash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+template <typename V>
+std::map<std::string, const V*> by_normalized_path(const std::map<std::string, V>& m) {
+  std::map<std::string, const V*> out;
+  for (const auto& [path, v] : m) out.emplace(without_trailing_slash(path), &v);
+  return out;
+}
+
+[[noreturn]] void no_such_file(const std::string& what) {
+  throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), what);
+}
+
+class ReplayHost : public Host {
+ public:
+  explicit ReplayHost(SnapPtr snap)
+      : snap_(std::move(snap)),
+        files_(by_normalized_path(snap_->host_files)),
+        dirs_(by_normalized_path(snap_->host_dirs)) {}
+
+  RunResult run(const std::vector<std::string>& argv) override {
+    const auto it = snap_->host_commands.find(host_command_key(argv));
+    if (it == snap_->host_commands.end())
+      no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
+    return RunResult{it->second.status, it->second.stdout_text};
+  }
+
+  // Nothing recorded a shell command's effect, so there is nothing to replay.
+  int run_shell(const std::string& /*cmdline*/) override { return 0; }
+
+  bool is_regular_file(const std::string& path) override {
+    return files_.contains(without_trailing_slash(path));
+  }
+
+  bool is_directory(const std::string& path) override {
+    return dirs_.contains(without_trailing_slash(path));
+  }
+
+  std::string read_file(const std::string& path) override {
+    const auto it = files_.find(without_trailing_slash(path));
+    if (it == files_.end()) no_such_file("cannot read " + path);
+    return *it->second;
+  }
+
+  std::vector<std::string> list_dir(const std::string& path) override {
+    const auto it = dirs_.find(without_trailing_slash(path));
+    if (it == dirs_.end()) no_such_file("cannot list " + path);
+    return *it->second;
+  }
+
+ private:
+  SnapPtr snap_;
+  // Point into *snap_, which this object keeps alive.
+  std::map<std::string, const std::string*> files_;
+  std::map<std::string, const std::vector<std::string>*> dirs_;
+};
+
+}  // namespace
+
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
+  if (!snap) throw std::invalid_argument("make_replay_platform: no snapshot");
+  Platform p;
+  p.port_table = [snap] { return std::make_unique<ReplayPortTable>(snap); };
+  p.vrf_db = [snap] { return std::make_unique<ReplayVrfDb>(snap); };
+  p.sdk_shell = [snap](int /*timeout*/) { return std::make_unique<ReplayShell>(snap); };
+  p.host = std::make_shared<ReplayHost>(snap);
+  return p;
+}
+
+}  // namespace grpaudit::platform
