@@ -23,10 +23,10 @@ class Dumps : public ::testing::Test {
                               }));
     asic = std::make_unique<Asic>(sw.platform());
     asic->replication_groups.emplace(
-        0x2000002, ReplicationGroup(0x2000002,
-                                    {Encap("swp1", "xe0", -1, -1, -1),
-                                     Encap("swp2", "xe1", -1, -1, -1)},
-                                    {Encap("swp3", "xe2", 5, 100, 100)}));
+        0x2000002,
+        ReplicationGroup(0x2000002,
+                         {Encap("swp1", "xe0", -1, -1, -1), Encap("swp2", "xe1", -1, -1, -1)},
+                         {Encap("swp3", "xe2", 5, 100, 100)}));
   }
 
   std::string dump(const std::vector<std::string>& filter) const {

@@ -9,7 +9,9 @@
 namespace grpaudit::hw {
 namespace {
 
-std::string vrf_name(std::int64_t id) { return id == 0 ? "default" : "vrf" + std::to_string(id); }
+std::string vrf_name(std::int64_t id) {
+  return id == 0 ? "default" : "vrf" + std::to_string(id);
+}
 
 std::map<std::string, Hmroute> parse(std::string_view text) {
   std::map<std::string, Hmroute> routes;
@@ -51,7 +53,7 @@ TEST(IpmcTable, SkipsBlankAndShortRowsAndKeepsTheLaterDuplicate) {
                             "10.1.1.1  239.1.1.1  1  100  0\n"
                             "\n"
                             "  \t \n"
-                            "Total: 2\n"
+                            "2-routes\n"
                             "10.1.1.1  239.1.1.1  2  101  0\r\n");
   ASSERT_EQ(routes.size(), 1u);
   EXPECT_EQ(routes.at("default, (10.1.1.1,239.1.1.1)").iif, 101);
@@ -64,24 +66,26 @@ TEST(IpmcTable, HeaderOnlyGivesNoRoutes) {
 }
 
 TEST(IpmcTable, MalformedListingsFailWithTheErrorOfTheirStep) {
+  enum Kind { kLookup, kValue };
   const struct {
     std::string text;
-    enum { kLookup, kValue } kind;
+    Kind kind;
   } cases[] = {
-      {"", kLookup},                                                      // no header
-      {"SRC IP ADDRESS MC IP ADDRESS GROUP VLAN\n--\n", kLookup},         // no VRF
-      {"SRC IP ADDRESS mc IP ADDRESS GROUP VLAN VRF\n--\n", kLookup},     // case matters
-      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100\n", kLookup},     // row lacks VRF
-      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 x100 0\n", kValue},   // VLAN not decimal
-      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 0x10 0\n", kValue},   // VLAN in hex
-      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100 zero\n", kValue}, // VRF not decimal
-      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1g 100 0\n", kValue},   // GROUP not hex
+      {"", kLookup},                                                   // no header
+      {"SRC IP ADDRESS MC IP ADDRESS GROUP VLAN\n--\n", kLookup},      // no VRF
+      {"SRC IP ADDRESS mc IP ADDRESS GROUP VLAN VRF\n--\n", kLookup},  // case matters
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100\n", kLookup},  // row lacks VRF
+      {std::string(kHeader) + "Total: 2\n", kLookup},  // as many words as GROUP's position
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 x100 0\n", kValue},    // VLAN not decimal
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 0x10 0\n", kValue},    // VLAN in hex
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1 100 zero\n", kValue},  // VRF not decimal
+      {std::string(kHeader) + "10.1.1.1 239.1.1.1 1g 100 0\n", kValue},    // GROUP not hex
       // SRC titled after the other columns: its position minus nothing still
       // lands, but MC computed below zero is out of range, never from the end.
       {"MC SRC GROUP VLAN VRF x x x x\n--\na b c d e f g h i\n", kLookup},
   };
   for (const auto& c : cases) {
-    if (c.kind == c.kLookup) {
+    if (c.kind == kLookup) {
       EXPECT_THROW(parse(c.text), std::out_of_range) << c.text;
     } else {
       EXPECT_THROW(parse(c.text), std::invalid_argument) << c.text;
@@ -96,8 +100,9 @@ TEST(IpmcTable, VrfIsLookedUpBeforeTheGroupIsParsed) {
     asked.push_back(id);
     throw std::out_of_range("unknown VRF id " + std::to_string(id));
   };
-  EXPECT_THROW(parse_ipmc_table(std::string(kHeader) + "1.1.1.1 239.1.1.1 zz 1 9\n", lookup, routes),
-               std::out_of_range);
+  EXPECT_THROW(
+      parse_ipmc_table(std::string(kHeader) + "1.1.1.1 239.1.1.1 zz 1 9\n", lookup, routes),
+      std::out_of_range);
   EXPECT_EQ(asked, std::vector<std::int64_t>{9});
 }
 

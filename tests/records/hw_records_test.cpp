@@ -55,9 +55,9 @@ TEST(Encap, IdentityAndTextFormDependOnTheWireVlanOnly) {
 }
 
 TEST(ReplicationGroup, IdentitySetsCollapseDuplicates) {
-  const ReplicationGroup g(
-      0x2000001, {Encap("swp1", "xe0", -1, -1, -1), Encap("swp1", "xe0", -1, -1, -1)},
-      {Encap("swp3", "xe2", 5, 100, 100), Encap("swp4", "xe3", 5, 100, -1)});
+  const ReplicationGroup g(0x2000001,
+                           {Encap("swp1", "xe0", -1, -1, -1), Encap("swp1", "xe0", -1, -1, -1)},
+                           {Encap("swp3", "xe2", 5, 100, 100), Encap("swp4", "xe3", 5, 100, -1)});
   EXPECT_EQ(g.get_l2_linux_encaps(), (std::set<std::string>{"swp1"}));
   EXPECT_EQ(g.get_l3_linux_encaps(), (std::set<std::string>{"swp3.100", "swp4"}));
   EXPECT_TRUE(ReplicationGroup(1, {}, {}).get_l3_linux_encaps().empty());
@@ -67,10 +67,11 @@ TEST(ReplicationGroup, TextFormListsL3ThenL2Entries) {
   EXPECT_EQ(ReplicationGroup(1, {}, {}).str(), "");
   EXPECT_EQ(ReplicationGroup(1, {}, {Encap("swp3", "xe2", 5, 100, 100)}).str(),
             "  port: swp3, vlan: 100\n");
-  EXPECT_EQ(ReplicationGroup(1, {Encap("swp1", "xe0", -1, -1, -1), Encap("swp2", "xe1", -1, -1, -1)},
-                             {Encap("swp3", "xe2", 5, 100, -1)})
-                .str(),
-            "  port: swp3\n  L2 replication ports:\n    port: swp1\n    port: swp2\n");
+  EXPECT_EQ(
+      ReplicationGroup(1, {Encap("swp1", "xe0", -1, -1, -1), Encap("swp2", "xe1", -1, -1, -1)},
+                       {Encap("swp3", "xe2", 5, 100, -1)})
+          .str(),
+      "  port: swp3\n  L2 replication ports:\n    port: swp1\n    port: swp2\n");
 }
 
 TEST(PortmapEntry, TextFormShowsNoneAndThePortVid) {

@@ -74,8 +74,12 @@ std::optional<std::string> Asic::_get_cmd_output(const std::vector<std::string>&
   return _get_cmd_output(*host_, cmdList);
 }
 
-RouteKeyParts Asic::_key_to_sip_dip(std::string_view key) { return split_route_key(key); }
+RouteKeyParts Asic::_key_to_sip_dip(std::string_view key) {
+  return split_route_key(key);
+}
 
-std::ostream& operator<<(std::ostream& os, const Asic& asic) { return os << asic.str(); }
+std::ostream& operator<<(std::ostream& os, const Asic& asic) {
+  return os << asic.str();
+}
 
 }  // namespace grpaudit

@@ -12,6 +12,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "grpaudit/asic/platform.h"
@@ -24,8 +26,7 @@ namespace grpaudit {
 class Asic {
  public:
   // Kernel device kinds that the outgoing-interface expansion understands.
-  static constexpr std::array<std::string_view, 4> _devs_supported{"bridge", "bond", "vlan",
-                                                                   "swp"};
+  static constexpr std::array<std::string_view, 4> _devs_supported{"bridge", "bond", "vlan", "swp"};
   // Originating devices: one list for the whole process, extended by the
   // MLAG peer check of every construction.
   static inline std::vector<std::string> ORIG_DEV{"lo"};
@@ -53,9 +54,112 @@ class Asic {
                               const std::string& dispStr) const;
   std::optional<std::string> _get_cmd_output(const std::vector<std::string>& cmdList) const;
 
+  // --- forwarding-daemon debug control (class-level, take the Asic) --------
+  static bool get_hwprogd_debug(Asic& asic);
+  static void enable_hwprogd_debug(Asic& asic);
+  static void disable_hwprogd_debug(Asic& asic);
+
+  // --- MLAG peer check ------------------------------------------------------
+  void mroute_twyn_check_and_get_orig_dev();
+
   // --- hardware route table -------------------------------------------------
   void _parse_ipmc_table();
   static RouteKeyParts _key_to_sip_dip(std::string_view key);
+
+  // --- L3 entry memory table ------------------------------------------------
+  using FieldDict = std::pair<std::optional<std::string>, std::map<std::string, std::string>>;
+  static FieldDict _field_dict_build(std::string_view entry);
+  void _parse_l3_entry_ipmc_table();
+
+  // --- replication groups ---------------------------------------------------
+  void _parse_multicast_repln_groups();
+  void _parse_one_multicast_repln_group(std::string_view dispStr);
+  // `intf` when the group has an L3 entry matching it, else none (the "0").
+  std::optional<std::string> get_repl_group_entry(const std::string& group_id,
+                                                  const std::string& intf) const;
+  std::optional<std::int64_t> get_repl_group_entry(const std::string& group_id,
+                                                   std::int64_t intf) const;
+
+  // --- L3 interfaces and egress ---------------------------------------------
+  void _parse_l3_intf();
+  void _parse_l3_intf_nhi();
+  // (mac, l3_ipmc) of the first egress row for `intf`, or none (the "(0, 0)").
+  std::optional<std::pair<std::string, std::string>> get_l3_egress(const std::string& intf);
+
+  // --- port map and port VLANs ----------------------------------------------
+  bool _is_1G_chip();
+  void _parse_portmap();
+  void _parse_ports();
+
+  // --- VLAN membership and translation --------------------------------------
+  void _parse_vlan(std::int64_t vid);
+  void _parse_vlan_xlate();
+
+  // --- RIOT VLAN-to-IIF mapping ---------------------------------------------
+  bool _is_riot_enabled();
+  std::string _get_vlan_riot_memtable_name();
+  std::optional<std::int64_t> _hw_vlan_to_iif(std::int64_t iif_vlan);
+
+  // --- kernel device cache --------------------------------------------------
+  std::string _kern_dev_kind_parse(const std::string& dev);
+  std::int64_t _kern_dev_vlan_filtering_parse(const std::string& dev);
+  const KernDevEntry& _kern_dev_cache_get(const std::string& dev);
+  std::string _kern_dev_kind_get(const std::string& dev);
+  std::int64_t _kern_dev_vlan_filtering_get(const std::string& dev);
+  std::pair<std::string, std::int64_t> _kern_get_dev_vlan(const std::string& dev,
+                                                          const std::string& kind,
+                                                          std::int64_t parent_vlan = -1);
+  // (kind, base device, VLAN) of an interface.
+  std::tuple<std::string, std::string, std::int64_t> _kern_base_dev_kind_get(
+      const std::string& orig_dev, std::int64_t parent_vlan = -1);
+
+  // --- kernel bridge VLAN membership ----------------------------------------
+  void _kern_create_vlan_cache();
+  std::vector<std::string> _kern_get_vlan_members(std::int64_t vid);
+
+  // --- kernel bridge members ------------------------------------------------
+  std::vector<std::string> _kern_get_br_members(const std::string& dev);
+  std::vector<std::string> _kern_setup_br_cache(const std::string& dev);
+
+  // --- kernel multicast database --------------------------------------------
+  // The bridge's entry for the VLAN and group MAC, or null; points into
+  // kern_mdb_cache, which never drops an entry.
+  const KernMdbEntry* _kern_dev_get_mdb_entry(const std::string& orig_dev, std::int64_t orig_vlan,
+                                              const std::string& orig_grp);
+
+  // --- kernel VLAN devices --------------------------------------------------
+  void _kern_create_vlan_dev_cache();
+  // (VID, lower device), both none when `dev` is not a VLAN device.
+  std::pair<std::optional<std::int64_t>, std::optional<std::string>> _kern_get_vlan_and_atlink(
+      const std::string& dev);
+
+  // --- port and VLAN lookups ------------------------------------------------
+  void _update_portmap_port_vid(const std::string& dport, std::int64_t port_vid);
+  std::int64_t _dport2logical_port(const std::string& dport) const;
+  std::pair<std::int64_t, std::int64_t> _get_logical_port_and_pvid(
+      const std::string& linux_port) const;
+  bool _is_port_untagged_for_vid(const std::string& dport, std::int64_t vid);
+  std::int64_t _ivid2evid(const std::string& dport, std::int64_t ivid);
+  std::int64_t _evid2ivid(std::int64_t logical_port, std::int64_t evid) const;
+  static std::string _grp_ip2mac(std::string_view grp);
+
+  // --- kernel OIF expansion -------------------------------------------------
+  void _expand_kern_dev(const std::string& grp, const std::string& orig_dev,
+                        std::int64_t parent_vlan = -1);
+  std::vector<std::string> _expand_kern_bridge(std::int64_t vlan_filtering, const std::string& grp,
+                                               const std::string& dev, std::int64_t vlan);
+  std::vector<std::string> _expand_kern_vlan_aware_bridge(const std::string& grp_mac,
+                                                          const std::string& dev,
+                                                          std::int64_t vlan);
+  std::vector<std::string> _expand_kern_vlan_unaware_bridge(const std::string& grp_mac,
+                                                            const std::string& dev);
+
+  // --- kernel IIF to hardware VLAN ------------------------------------------
+  std::int64_t _kern_iif_to_hw_vlan(const std::string& base_kind, const std::string& base_iif,
+                                    std::int64_t iif_vlan, const std::string& member);
+
+  // --- bond members ---------------------------------------------------------
+  std::vector<std::string> _expand_kern_bond(const std::string& dev);
 
   // --- listing and dumps ----------------------------------------------------
   std::set<std::string> get_mroutes() const;
@@ -91,6 +195,9 @@ class Asic {
   std::string vlan_riot_memtable;
   std::map<std::int64_t, std::int64_t> l3_intf_nhi;
   std::map<std::int64_t, VlanEntry> vlans;
+  // VLAN ids whose reading stored no entry: asked again, they are "not
+  // untagged" without rerunning the SDK commands of an unchanging table.
+  std::set<std::int64_t> vlans_without_entry;
   std::map<std::int64_t, ReplicationGroup> replication_groups;
   std::map<std::string, Hmroute> mroutes;
   std::set<std::string> tmp_encaps;

@@ -12,8 +12,12 @@ Platform& current() {
 
 }  // namespace
 
-const Platform& current_platform() { return current(); }
+const Platform& current_platform() {
+  return current();
+}
 
-void set_current_platform(Platform platform) { current() = std::move(platform); }
+void set_current_platform(Platform platform) {
+  current() = std::move(platform);
+}
 
 }  // namespace grpaudit

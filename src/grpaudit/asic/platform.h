@@ -77,8 +77,8 @@ class MrouteChecker {
 };
 
 struct RunResult {
-  int status = 0;      // exit status; negative: killed by that signal
-  std::string out;     // standard output, exactly as written
+  int status = 0;   // exit status; negative: killed by that signal
+  std::string out;  // standard output, exactly as written
 };
 
 // The Linux machine.

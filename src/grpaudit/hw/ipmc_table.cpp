@@ -37,8 +37,8 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
     std::string vrf = vrf_name(util::parse_dec(field_at(ipmc, vrf_index, line)));
     const std::int64_t mcast_grp = util::parse_hex(field_at(ipmc, grp_index, line));
     std::string key = make_route_key(vrf, sip, dip);
-    mroutes.insert_or_assign(std::move(key),
-                             Hmroute(std::move(sip), std::move(dip), iif, mcast_grp, std::move(vrf)));
+    mroutes.insert_or_assign(
+        std::move(key), Hmroute(std::move(sip), std::move(dip), iif, mcast_grp, std::move(vrf)));
   }
 }
 

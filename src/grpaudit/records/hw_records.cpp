@@ -94,11 +94,23 @@ std::string VlanXlate::str() const {
   return fmt::format("lport: {}, ivid: {}, evid: {}", lport, ivid, evid);
 }
 
-std::ostream& operator<<(std::ostream& os, const Hmroute& r) { return os << r.str(); }
-std::ostream& operator<<(std::ostream& os, const Encap& e) { return os << e.str(); }
-std::ostream& operator<<(std::ostream& os, const ReplicationGroup& g) { return os << g.str(); }
-std::ostream& operator<<(std::ostream& os, const PortmapEntry& p) { return os << p.str(); }
-std::ostream& operator<<(std::ostream& os, const VlanEntry& v) { return os << v.str(); }
-std::ostream& operator<<(std::ostream& os, const VlanXlate& x) { return os << x.str(); }
+std::ostream& operator<<(std::ostream& os, const Hmroute& r) {
+  return os << r.str();
+}
+std::ostream& operator<<(std::ostream& os, const Encap& e) {
+  return os << e.str();
+}
+std::ostream& operator<<(std::ostream& os, const ReplicationGroup& g) {
+  return os << g.str();
+}
+std::ostream& operator<<(std::ostream& os, const PortmapEntry& p) {
+  return os << p.str();
+}
+std::ostream& operator<<(std::ostream& os, const VlanEntry& v) {
+  return os << v.str();
+}
+std::ostream& operator<<(std::ostream& os, const VlanXlate& x) {
+  return os << x.str();
+}
 
 }  // namespace grpaudit

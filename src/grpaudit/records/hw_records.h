@@ -63,8 +63,7 @@ struct ReplicationGroup {
 
 // One front-panel port.
 struct PortmapEntry {
-  PortmapEntry(std::string dport, std::int64_t logical_port,
-               std::optional<std::string> linux_port);
+  PortmapEntry(std::string dport, std::int64_t logical_port, std::optional<std::string> linux_port);
 
   std::string dport;
   std::int64_t logical_port;

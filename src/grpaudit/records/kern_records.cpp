@@ -38,15 +38,17 @@ void KernMdbEntry::add_port(const std::string& dev) {
 }
 
 std::string KernMdbEntry::str() const {
-  std::string out = vid != -1 ? fmt::format("  vid: {} grp: {}\n", vid, grp)
-                              : fmt::format("  grp: {}\n", grp);
+  std::string out =
+      vid != -1 ? fmt::format("  vid: {} grp: {}\n", vid, grp) : fmt::format("  grp: {}\n", grp);
   for (const auto& p : swp) out += fmt::format("    port: {}\n", p);
   return out;
 }
 
 KernMdbRportEntry::KernMdbRportEntry(std::int64_t vid_) : vid(vid_) {}
 
-void KernMdbRportEntry::add_port(const std::string& dev) { swp.push_back(dev); }
+void KernMdbRportEntry::add_port(const std::string& dev) {
+  swp.push_back(dev);
+}
 
 KernMdbCache::KernMdbCache(std::string dev_, std::int64_t vlan_filtering_,
                            std::map<std::string, KernMdbEntry> entries)
@@ -58,10 +60,20 @@ std::string KernMdbCache::str() const {
   return out;
 }
 
-std::ostream& operator<<(std::ostream& os, const KernDevEntry& e) { return os << e.str(); }
-std::ostream& operator<<(std::ostream& os, const KernVlanDevEntry& e) { return os << e.str(); }
-std::ostream& operator<<(std::ostream& os, const KernVlanEntry& e) { return os << e.str(); }
-std::ostream& operator<<(std::ostream& os, const KernMdbEntry& e) { return os << e.str(); }
-std::ostream& operator<<(std::ostream& os, const KernMdbCache& e) { return os << e.str(); }
+std::ostream& operator<<(std::ostream& os, const KernDevEntry& e) {
+  return os << e.str();
+}
+std::ostream& operator<<(std::ostream& os, const KernVlanDevEntry& e) {
+  return os << e.str();
+}
+std::ostream& operator<<(std::ostream& os, const KernVlanEntry& e) {
+  return os << e.str();
+}
+std::ostream& operator<<(std::ostream& os, const KernMdbEntry& e) {
+  return os << e.str();
+}
+std::ostream& operator<<(std::ostream& os, const KernMdbCache& e) {
+  return os << e.str();
+}
 
 }  // namespace grpaudit

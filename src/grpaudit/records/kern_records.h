@@ -49,7 +49,7 @@ struct KernVlanEntry {
 struct KernMdbEntry {
   KernMdbEntry(std::int64_t vid, std::string grp);
 
-  std::string grp;  // the group's multicast MAC address
+  std::string grp;   // the group's multicast MAC address
   std::int64_t vid;  // -1 for a bridge without VLANs
   std::vector<std::string> swp;
 

@@ -24,9 +24,9 @@ int digit_value(char c) {
 std::int64_t convert(std::string_view digits, int base, bool negative, std::string_view what,
                      std::string_view text) {
   if (digits.empty()) fail(what, text);
-  const std::uint64_t limit = negative
-                                  ? static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1
-                                  : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  const std::uint64_t limit =
+      negative ? static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1
+               : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   std::uint64_t value = 0;
   for (const char c : digits) {
     const int d = digit_value(c);

@@ -35,8 +35,8 @@ Regex::~Regex() {
 }
 
 std::optional<Match> Regex::match(std::string_view subject) const {
-  const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                             0, 0, data_, nullptr);
+  const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0,
+                             0, data_, nullptr);
   if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
   if (rc < 0) {
     PCRE2_UCHAR buf[256];
@@ -52,7 +52,8 @@ std::optional<Match> Regex::match(std::string_view subject) const {
 
 int Regex::group_number(std::string_view name) const {
   const std::string n(name);
-  const int number = pcre2_substring_number_from_name(code_, reinterpret_cast<PCRE2_SPTR>(n.c_str()));
+  const int number =
+      pcre2_substring_number_from_name(code_, reinterpret_cast<PCRE2_SPTR>(n.c_str()));
   if (number < 0) throw std::logic_error("pattern " + pattern_ + " has no group " + n);
   return number;
 }
