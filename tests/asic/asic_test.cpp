@@ -1,0 +1,124 @@
+#include "grpaudit/asic/asic.h"
+
+#include <gtest/gtest.h>
+
+#include <system_error>
+
+#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/live_host.h"
+#include "grpaudit/platform/trace.h"
+#include "support/fake_switch.h"
+#include "support/test_support.h"
+
+namespace grpaudit {
+namespace {
+
+using testing::FakeSwitch;
+using testing::ipmc_listing;
+
+TEST(AsicConstruction, FillsTheAttributesAndReadsTheRouteListing) {
+  FakeSwitch sw;
+  sw.port("xe0", "swp1").port("xe1", "swp2").vrf(3, "blue");
+  sw.sdk("ipmc table show", ipmc_listing({"10.1.1.1 239.1.1.1 5 100 3"}));
+  const Asic asic(sw.platform(), false, true);
+
+  EXPECT_EQ(asic.desc, "asic");
+  EXPECT_TRUE(asic.debug);
+  EXPECT_EQ(asic.linux_ports, (std::vector<std::string>{"swp1", "swp2"}));
+  EXPECT_TRUE(asic.flood_mdb_misses);
+  EXPECT_FALSE(asic.kern_vlan_cache_created);
+  EXPECT_FALSE(asic.kern_vlan_dev_cache_created);
+  EXPECT_FALSE(asic.qv_mroute_hwprogd_debug_enabled);
+  EXPECT_TRUE(asic.kern_dev_cache.empty());
+  EXPECT_TRUE(asic.vlans.empty());
+  EXPECT_EQ(asic.get_mroutes(), (std::set<std::string>{"blue, (10.1.1.1,239.1.1.1)"}));
+  EXPECT_EQ(asic.mroutes.at("blue, (10.1.1.1,239.1.1.1)").grp, 0x2000005);
+}
+
+TEST(AsicConstruction, ShellTimeOutBecomesTheFixedText) {
+  FakeSwitch sw;
+  sw.no_sdk("ipmc table show");
+  try {
+    Asic asic(sw.platform());
+    FAIL() << "constructed without a route listing";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "ipmc table show timed out");
+  }
+}
+
+TEST(AsicConstruction, ParseErrorsReachTheCallerUnchanged) {
+  FakeSwitch sw;
+  sw.sdk("ipmc table show", ipmc_listing({"10.1.1.1 239.1.1.1 5 100 7"}));  // VRF 7 unknown
+  EXPECT_THROW(Asic{sw.platform()}, std::out_of_range);
+  sw.sdk("ipmc table show", "no header words here\n");
+  EXPECT_THROW(Asic{sw.platform()}, std::out_of_range);
+}
+
+TEST(AsicConstruction, FailsAtTheStepWhoseComponentIsMissing) {
+  FakeSwitch sw;
+  Platform p = sw.platform();
+  p.sdk_shell = nullptr;
+  EXPECT_THROW(Asic{p}, std::runtime_error);
+  p = sw.platform();
+  p.port_table = nullptr;
+  EXPECT_THROW(Asic{p}, std::runtime_error);
+}
+
+TEST(AsicConstruction, UsesTheCurrentPlatformByDefault) {
+  FakeSwitch sw;
+  sw.sdk("ipmc table show", ipmc_listing({"1.1.1.1 239.1.1.1 1 10 0"}));
+  const Platform saved = current_platform();
+  set_current_platform(sw.platform());
+  const Asic asic;
+  set_current_platform(saved);
+  EXPECT_EQ(asic.mroutes.size(), 1u);
+}
+
+TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
+  testing::TempDir tmp;
+  const std::string trace_path = tmp.path() + "/trace.jsonl";
+  FakeSwitch sw;
+  {
+    const Asic asic(
+        platform::with_trace(sw.platform(), std::make_shared<platform::TraceLog>(trace_path)));
+  }
+  EXPECT_EQ(testing::read_file(trace_path), "{\"sdk\":\"ipmc table show\"}\n");
+}
+
+TEST(AsicConstruction, ProcessWideConstants) {
+  EXPECT_EQ(Asic::TERM_DEV, "ipmr-lo");
+  ASSERT_FALSE(Asic::ORIG_DEV.empty());
+  EXPECT_EQ(Asic::ORIG_DEV.front(), "lo");
+  EXPECT_EQ(Asic::_devs_supported[0], "bridge");
+  EXPECT_EQ(Asic::_devs_supported[3], "swp");
+}
+
+// The command runner against real programs.
+class CmdOutput : public ::testing::Test {
+ protected:
+  std::shared_ptr<Host> host = platform::make_live_host();
+};
+
+TEST_F(CmdOutput, ReturnsStandardOutputExactlyOnSuccess) {
+  EXPECT_EQ(Asic::_get_cmd_output(*host, {"/bin/echo", "a", "b"}, ""), "a b\n");
+  EXPECT_EQ(Asic::_get_cmd_output(*host, {"/bin/echo", "a", "b"}),
+            std::optional<std::string>("a b\n"));
+}
+
+TEST_F(CmdOutput, NonZeroExitGivesTheFallbackEvenAfterOutput) {
+  const std::vector<std::string> cmd{"/bin/sh", "-c", "echo printed; exit 1"};
+  EXPECT_EQ(Asic::_get_cmd_output(*host, cmd, ""), "");
+  EXPECT_EQ(Asic::_get_cmd_output(*host, cmd, "{}"), "{}");
+  EXPECT_EQ(Asic::_get_cmd_output(*host, cmd), std::nullopt);
+}
+
+TEST_F(CmdOutput, StandardErrorIsDiscarded) {
+  EXPECT_EQ(Asic::_get_cmd_output(*host, {"/bin/sh", "-c", "echo only-error >&2"}, "x"), "");
+}
+
+TEST_F(CmdOutput, AMissingProgramRaises) {
+  EXPECT_THROW(Asic::_get_cmd_output(*host, {"/nonexistent/program"}, ""), std::system_error);
+}
+
+}  // namespace
+}  // namespace grpaudit

@@ -1,0 +1,59 @@
+#include "support/fake_switch.h"
+
+namespace grpaudit::testing {
+
+FakeSwitch::FakeSwitch() {
+  snap_.vrfs["0"] = "default";
+  snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
+}
+
+FakeSwitch& FakeSwitch::sdk(const std::string& cmd, const std::string& output) {
+  snap_.sdk_commands[cmd] = output;
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::no_sdk(const std::string& cmd) {
+  snap_.sdk_commands.erase(cmd);
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::host_cmd(const std::string& argv_joined, int status,
+                                 const std::string& out) {
+  snap_.host_commands[argv_joined] = platform::HostCommand{status, out};
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::file(const std::string& path, const std::string& content) {
+  snap_.host_files[path] = content;
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::dir(const std::string& path, std::vector<std::string> entries) {
+  snap_.host_dirs[path] = std::move(entries);
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::port(const std::string& sdk_port, const std::string& linux_port) {
+  snap_.sdk_to_linux[sdk_port] = linux_port;
+  snap_.linux_ports.push_back(linux_port);
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::vrf(int id, const std::string& name) {
+  snap_.vrfs[std::to_string(id)] = name;
+  return *this;
+}
+
+Platform FakeSwitch::platform() const {
+  return platform::make_replay_platform(std::make_shared<const platform::Snapshot>(snap_));
+}
+
+std::string ipmc_listing(const std::vector<std::string>& rows) {
+  std::string out =
+      "SRC IP ADDRESS    MC IP ADDRESS     GROUP       VLAN  VRF  HIT\n"
+      "--------------    -------------     -----       ----  ---  ---\n";
+  for (const auto& r : rows) out += r + "  y\n";
+  return out;
+}
+
+}  // namespace grpaudit::testing
