@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli.h"
+#include "support/test_support.h"
+
+namespace grpaudit::cli {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun run(std::vector<std::string> args) {
+  args.insert(args.begin(), "grpaudit");
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int status = grpaudit_main(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kExample = std::string(GRPAUDIT_SOURCE_DIR) + "/examples/default.json";
+
+TEST(DumpCommand, PrintsEveryRouteOfTheExampleSortedByKeyText) {
+  const CliRun r = run({"dump", "--snapshot", kExample});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const char* const in_order[] = {
+      "blue, (10.9.0.5,239.10.10.10), iif: 4102\n",
+      "default, (0.0.0.0,239.3.3.3), iif: 4100\n",
+      "default, (10.1.100.10,239.1.1.1), iif: 4100\n",
+      "default, (10.1.200.20,239.2.2.2), iif: 4101\n",
+  };
+  std::size_t last = 0;
+  for (const char* line : in_order) {
+    const std::size_t at = r.out.find(line);
+    ASSERT_NE(at, std::string::npos) << line << r.out;
+    EXPECT_GE(at, last) << line;
+    last = at;
+  }
+  EXPECT_EQ(r.out.find("blue"), 0u);
+}
+
+TEST(DumpCommand, PrintsTheGivenKeysInTheirOrder) {
+  const CliRun r = run({"dump", "--snapshot", kExample, "default, (10.1.200.20,239.2.2.2)",
+                        "default, (0.0.0.0,239.3.3.3)", "default, (1.2.3.4,239.0.0.1)"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("default, (10.1.200.20,239.2.2.2), iif: 4101\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("default, (0.0.0.0,239.3.3.3), iif: 4100\n"), std::string::npos);
+  EXPECT_EQ(r.out.find("1.2.3.4"), std::string::npos);
+}
+
+TEST(DumpCommand, ErrorsGoToStandardErrorWithExitStatusTwo) {
+  testing::TempDir tmp;
+  const struct {
+    std::vector<std::string> args;
+    std::string err_part;
+  } cases[] = {
+      {{"dump"}, "no source given"},
+      {{"dump", "--snapshot", tmp.path() + "/missing.json"}, "missing.json"},
+      {{"dump", "--snapshot", tmp.write("bad.json", "{not json")}, "bad.json"},
+      {{"dump", "--snapshot", kExample, "default 10.1.1.1 239.1.1.1"}, "not a route key"},
+      {{"dump", "--no-such-option"}, "--no-such-option"},
+      {{}, ""},
+      {{"frobnicate"}, "frobnicate"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.args.size();
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("grpaudit: error: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.err_part), std::string::npos) << r.err;
+  }
+}
+
+TEST(DumpCommand, ARouteListingThatTimesOutNamesTheCommand) {
+  testing::TempDir tmp;
+  const std::string snap = tmp.write(
+      "s.json", R"({"format": "grpaudit-snapshot", "version": 1, "vrfs": {"0": "default"}})");
+  const CliRun r = run({"dump", "--snapshot", snap});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "grpaudit: error: ipmc table show timed out\n");
+}
+
+TEST(DumpCommand, HelpIsCompleteAndSucceeds) {
+  const CliRun top = run({"--help"});
+  EXPECT_EQ(top.status, 0);
+  EXPECT_NE(top.out.find("dump"), std::string::npos);
+  const CliRun sub = run({"dump", "--help"});
+  EXPECT_EQ(sub.status, 0);
+  for (const char* word : {"--snapshot", "--mem-table", "--trace", "KEY"}) {
+    EXPECT_NE(sub.out.find(word), std::string::npos) << word;
+  }
+}
+
+}  // namespace
+}  // namespace grpaudit::cli
