@@ -1,0 +1,29 @@
+#pragma once
+// The live switch's port table and VRF names, read from small text files.
+//
+// Port table: one "<sdk port> <linux port>" per line. VRF map: one
+// "<id> <name>" per line. In both, '#' starts a comment and blank lines are
+// ignored.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::platform {
+
+// Both throw std::system_error when the file cannot be read and
+// std::runtime_error naming the file and line for a malformed line.
+std::unique_ptr<quorvex::ifatlas::ifatlas> load_port_table(const std::string& path);
+// Without a file (empty path) the only VRF is id 0, "default"; with one, id 0
+// is "default" unless the file names it.
+std::unique_ptr<quorvex::grpaudit_util::VrfDb> load_vrf_map(const std::string& path);
+
+// The same from text already read; `name` stands for the file in messages.
+std::unique_ptr<quorvex::ifatlas::ifatlas> parse_port_table(std::string_view text,
+                                                            const std::string& name);
+std::unique_ptr<quorvex::grpaudit_util::VrfDb> parse_vrf_map(std::string_view text,
+                                                             const std::string& name);
+
+}  // namespace grpaudit::platform

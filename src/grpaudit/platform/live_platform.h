@@ -1,0 +1,20 @@
+#pragma once
+// The platform of the switch this process runs on.
+
+#include <string>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::platform {
+
+struct LiveOptions {
+  std::string sdk_shell;   // transport command line of the SDK shell
+  std::string port_table;  // port table file
+  std::string vrf_map;     // VRF map file; empty: only VRF 0, "default"
+};
+
+// Reads and checks the port table and VRF map now, so a bad file fails
+// before anything is asked of the switch.
+Platform make_live_platform(const LiveOptions& opts);
+
+}  // namespace grpaudit::platform
