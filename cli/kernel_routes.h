@@ -1,0 +1,40 @@
+#pragma once
+// The kernel's IPv4 multicast routes, read through the Host with `ip -j`.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::cli {
+
+struct KernelRoute {
+  std::string key;  // "<vrf>, (<src>,<dst>)"
+  std::string vrf;
+  std::string src;
+  std::string dst;
+  std::string iif;
+  std::vector<std::string> oil;  // in the listing's order
+  std::string state;             // "resolved", "unresolved" or empty
+};
+
+inline constexpr const char* kVrfListCommand = "/bin/ip -j -d link show type vrf";
+inline constexpr const char* kMrouteListCommand = "/bin/ip -j mroute show table all";
+
+// Table id (decimal text) to VRF name. A failing or silent command means no
+// VRFs; output that is not the expected JSON fails naming the command.
+std::map<std::string, std::string> read_vrf_tables(Host& host);
+
+// Every kernel route by key; of two routes with one key the later stands.
+// Throws std::runtime_error "cannot read the kernel's multicast routes" when
+// the listing command fails, and an error naming the command for output that
+// is not the expected JSON.
+std::map<std::string, KernelRoute> read_kernel_routes(Host& host);
+
+// The same from listing texts already read (`vrf_json` may be empty).
+std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json);
+std::map<std::string, KernelRoute> parse_kernel_routes(
+    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
+
+}  // namespace grpaudit::cli
