@@ -50,5 +50,17 @@ TEST(KernRecords, EachMdbSnapshotOwnsItsEntries) {
   EXPECT_EQ(a.str(), "dev: br0:\n  vid: 10 grp: g\n");
 }
 
+TEST(KernRecords, MdbEntriesPrintInTheOrderTheyWereAdded) {
+  KernMdbCache c("br0", 1);
+  const KernMdbEntry* first = &c.mdb_entries.try_emplace("20.g", 20, "g").first->second;
+  for (int vid = 100; vid < 140; ++vid)
+    c.mdb_entries.emplace(std::to_string(vid) + ".g", KernMdbEntry(vid, "g"));
+  EXPECT_FALSE(c.mdb_entries.try_emplace("20.g", 99, "x").second);
+  EXPECT_EQ(&c.mdb_entries.at("20.g"), first);  // neither replaced nor moved
+  const KernMdbCache copy = c;
+  EXPECT_TRUE(copy.str().starts_with("dev: br0:\n  vid: 20 grp: g\n  vid: 100 grp: g\n"))
+      << copy.str();
+}
+
 }  // namespace
 }  // namespace grpaudit

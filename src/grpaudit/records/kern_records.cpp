@@ -50,8 +50,7 @@ void KernMdbRportEntry::add_port(const std::string& dev) {
   swp.push_back(dev);
 }
 
-KernMdbCache::KernMdbCache(std::string dev_, std::int64_t vlan_filtering_,
-                           std::map<std::string, KernMdbEntry> entries)
+KernMdbCache::KernMdbCache(std::string dev_, std::int64_t vlan_filtering_, KernMdbEntries entries)
     : dev(std::move(dev_)), vlan_filtering(vlan_filtering_), mdb_entries(std::move(entries)) {}
 
 std::string KernMdbCache::str() const {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "grpaudit/util/insertion_map.h"
+
 namespace grpaudit {
 
 // One kernel net device with its kind ("swp", "bridge", "bond", "vlan", "unk", ...).
@@ -69,14 +71,17 @@ struct KernMdbRportEntry {
   void add_port(const std::string& dev);
 };
 
+// Group entries of a bridge keyed by "%d.%s" of VLAN and group MAC, in the
+// order the kernel first listed them.
+using KernMdbEntries = util::InsertionMap<std::string, KernMdbEntry>;
+
 // The multicast database of one bridge, read once.
 struct KernMdbCache {
-  KernMdbCache(std::string dev, std::int64_t vlan_filtering,
-               std::map<std::string, KernMdbEntry> mdb_entries = {});
+  KernMdbCache(std::string dev, std::int64_t vlan_filtering, KernMdbEntries mdb_entries = {});
 
   std::string dev;
   std::int64_t vlan_filtering;
-  std::map<std::string, KernMdbEntry> mdb_entries;  // "%d.%s" of VLAN and group MAC
+  KernMdbEntries mdb_entries;
   std::map<std::int64_t, KernMdbRportEntry> mdb_rports;
 
   std::string str() const;

@@ -1,0 +1,85 @@
+// The kernel device cache: the kind and VLAN filtering of every net device a
+// route names, read once per name, and the resolution of VLAN devices to the
+// device they sit on.
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/kern/kern_io.h"
+#include "grpaudit/util/ints.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit {
+
+std::string Asic::_kern_dev_kind_parse(const std::string& dev) {
+  if (std::find(linux_ports.begin(), linux_ports.end(), dev) != linux_ports.end()) return "swp";
+  if (kern::kernel_cannot_name(dev)) return "unk";
+
+  const std::string out =
+      _get_cmd_output(kern::command_argv(fmt::format("/bin/ip -d link show {}", dev)), "");
+  const auto lines = util::split_lines(out);
+  if (lines.size() < 3 || util::contains(lines[0], "does not exist")) return "unk";
+  // The detailed listing names the link kind first on its third line.
+  const std::string_view kind = util::first_word(lines[2]);
+  if (kind.empty()) {
+    throw std::out_of_range(
+        fmt::format("no link kind on the third line of \"ip -d link show {}\": {}", dev,
+                    util::quote(lines[2])));
+  }
+  return std::string(kind);
+}
+
+std::int64_t Asic::_kern_dev_vlan_filtering_parse(const std::string& dev) {
+  std::int64_t vlan_filtering = 0;
+  if (kern::kernel_cannot_name(dev)) return vlan_filtering;
+  const std::string path = "/sys/class/net/" + dev + "/bridge/vlan_filtering";
+  if (!host()->is_regular_file(path)) return vlan_filtering;
+  const std::string text = kern::read_optional_file(*host(), path);
+  for (const auto line : util::split_lines(text)) {
+    vlan_filtering = util::parse_int_auto(util::strip(line));
+  }
+  return vlan_filtering;
+}
+
+const KernDevEntry& Asic::_kern_dev_cache_get(const std::string& dev) {
+  auto it = kern_dev_cache.find(dev);
+  if (it == kern_dev_cache.end()) {
+    std::string kind = _kern_dev_kind_parse(dev);
+    const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_parse(dev);
+    it = kern_dev_cache.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
+  }
+  return it->second;
+}
+
+std::string Asic::_kern_dev_kind_get(const std::string& dev) {
+  return _kern_dev_cache_get(dev).kind;
+}
+
+std::int64_t Asic::_kern_dev_vlan_filtering_get(const std::string& dev) {
+  return _kern_dev_cache_get(dev).vlan_filtering;
+}
+
+std::pair<std::string, std::int64_t> Asic::_kern_get_dev_vlan(const std::string& dev,
+                                                              const std::string& kind,
+                                                              std::int64_t parent_vlan) {
+  if (kind == "vlan") {
+    auto [vid, atlink] = _kern_get_vlan_and_atlink(dev);
+    // VID 0 is not a VLAN: the device stays itself.
+    if (vid && *vid != 0 && atlink) return {std::move(*atlink), *vid};
+  }
+  return {dev, parent_vlan};
+}
+
+std::tuple<std::string, std::string, std::int64_t> Asic::_kern_base_dev_kind_get(
+    const std::string& orig_dev, std::int64_t parent_vlan) {
+  std::string kind = _kern_dev_kind_get(orig_dev);
+  auto [dev, vlan] = _kern_get_dev_vlan(orig_dev, kind, parent_vlan);
+  // One level only: a VLAN device on a VLAN device yields the lower one, kind "vlan".
+  if (dev != orig_dev) kind = _kern_dev_kind_get(dev);
+  return {std::move(kind), std::move(dev), vlan};
+}
+
+}  // namespace grpaudit

@@ -1,0 +1,128 @@
+// A bridge's multicast database: for each VLAN and group MAC, the ports that
+// must receive the group, its multicast router ports included. Read once per
+// bridge.
+
+#include <fmt/format.h>
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/kern/kern_io.h"
+#include "grpaudit/util/ints.h"
+#include "grpaudit/util/regex.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit {
+namespace {
+
+std::string mdb_key(std::int64_t vid, std::string_view grp_mac) {
+  return fmt::format("{}.{}", vid, grp_mac);
+}
+
+// The first router port of a "router ports on <bridge>: ..." line, or none.
+// The bridge name is compared as plain text: the kernel names the bridge
+// itself, and a name is not a pattern.
+std::optional<std::string> router_port(std::string_view line, const std::string& bridge) {
+  static const util::Regex rport_re(R"((?P<rport>\S+))", util::Regex::Mode::kAnchored);
+  const std::string prefix = "router ports on " + bridge + ": ";
+  if (!line.starts_with(prefix)) return std::nullopt;
+  const auto m = rport_re.match(line.substr(prefix.size()));
+  if (!m) return std::nullopt;
+  return std::string((*m)["rport"]);
+}
+
+}  // namespace
+
+const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
+                                                  std::int64_t orig_vlan,
+                                                  const std::string& orig_grp) {
+  const std::string orig_key = mdb_key(orig_vlan, orig_grp);
+  const auto lookup = [&orig_key](const KernMdbCache& mdb) -> const KernMdbEntry* {
+    const auto it = mdb.mdb_entries.find(orig_key);
+    return it == mdb.mdb_entries.end() ? nullptr : &it->second;
+  };
+  if (const auto cached = kern_mdb_cache.find(orig_dev); cached != kern_mdb_cache.end()) {
+    return lookup(cached->second);
+  }
+
+  // A name the kernel cannot have lists nothing, as an unknown bridge would.
+  const std::string out =
+      kern::kernel_cannot_name(orig_dev)
+          ? std::string()
+          : _get_cmd_output(
+                kern::command_argv(fmt::format("/sbin/bridge -d -s mdb show dev {}", orig_dev)),
+                "");
+  const auto lines = util::split_lines(out);
+  const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_get(orig_dev);
+  // Stored before parsing: a parse that fails leaves what it had read.
+  KernMdbCache& mdb =
+      kern_mdb_cache.insert_or_assign(orig_dev, KernMdbCache(orig_dev, vlan_filtering))
+          .first->second;
+
+  // A router port stands for its front-panel port, or its bond's links, with
+  // no VLAN suffix; a router port of any other kind is not replicated to.
+  const auto add_router_port = [this](KernMdbRportEntry& entry, const std::string& rport) {
+    const auto [kind, new_port, new_vlan] = _kern_base_dev_kind_get(rport, -1);
+    if (kind == "bond") {
+      for (const auto& link : _expand_kern_bond(new_port)) entry.add_port(link);
+    } else if (kind == "swp") {
+      entry.add_port(new_port);
+    }
+  };
+
+  for (const auto line : lines) {
+    const auto rport = router_port(line, orig_dev);
+    if (!rport) continue;
+    if (vlan_filtering == 0) {
+      add_router_port(mdb.mdb_rports.try_emplace(-1, -1).first->second, *rport);
+      continue;
+    }
+    // The VLANs the router port carries: the second blank-separated field of
+    // each line when it is a plain number (ranges and titles are skipped).
+    const std::string vlan_out =
+        kern::kernel_cannot_name(*rport)
+            ? std::string()
+            : _get_cmd_output(
+                  kern::command_argv(fmt::format("/sbin/bridge vlan show dev {}", *rport)), "");
+    for (const auto vlan_line : util::split_lines(vlan_out)) {
+      const auto fields = util::split_at(vlan_line, " ");
+      if (fields.size() == 1 || !util::is_digits(fields[1])) continue;
+      const std::int64_t vid = util::parse_dec(fields[1]);
+      add_router_port(mdb.mdb_rports.try_emplace(vid, vid).first->second, *rport);
+    }
+  }
+
+  static const util::Regex aware_re(
+      R"(dev (?P<dev>\S+) port (?P<port>\S+) grp (?P<grp_ip>\S+) \S+ vid (?P<vid>\d+))",
+      util::Regex::Mode::kAnchored);
+  static const util::Regex unaware_re(R"(dev (?P<dev>\S+) port (?P<port>\S+) grp (?P<grp_ip>\S+))",
+                                      util::Regex::Mode::kAnchored);
+  const util::Regex& entry_re = vlan_filtering != 0 ? aware_re : unaware_re;
+
+  for (const auto line : lines) {
+    const auto m = entry_re.match(line);
+    if (!m || (*m)["dev"] != orig_dev) continue;
+    const std::string_view grp_ip = (*m)["grp_ip"];
+    // Only IPv4 groups have a MAC of this form; IPv6 groups are not compared.
+    if (util::contains(grp_ip, ":")) continue;
+    const std::string port((*m)["port"]);
+    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec((*m)["vid"]) : -1;
+    std::string grp_mac = _grp_ip2mac(grp_ip);
+    const std::string key = mdb_key(vid, grp_mac);
+    KernMdbEntry& entry = mdb.mdb_entries.try_emplace(key, vid, std::move(grp_mac)).first->second;
+
+    const auto [kind, new_port, new_vlan] = _kern_base_dev_kind_get(port, -1);
+    if (kind == "bond") {
+      // A bond, or a VLAN sub-interface of one, receives on its links.
+      for (const auto& link : _expand_kern_bond(new_port)) {
+        entry.add_port(new_vlan == -1 ? link : fmt::format("{}.{}", link, new_vlan));
+      }
+    } else {
+      entry.add_port(port);
+    }
+    if (const auto rports = mdb.mdb_rports.find(vid); rports != mdb.mdb_rports.end()) {
+      for (const auto& rp : rports->second.swp) entry.add_port(rp);
+    }
+  }
+  return lookup(mdb);
+}
+
+}  // namespace grpaudit
