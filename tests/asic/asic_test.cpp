@@ -75,14 +75,12 @@ TEST(AsicConstruction, UsesTheCurrentPlatformByDefault) {
 }
 
 TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
-  testing::TempDir tmp;
-  const std::string trace_path = tmp.path() + "/trace.jsonl";
-  FakeSwitch sw;
-  {
-    const Asic asic(
-        platform::with_trace(sw.platform(), std::make_shared<platform::TraceLog>(trace_path)));
-  }
-  EXPECT_EQ(testing::read_file(trace_path), "{\"sdk\":\"ipmc table show\"}\n");
+  const testing::TracedSwitch traced{FakeSwitch()};
+  { const Asic asic(traced.platform()); }
+  EXPECT_EQ(traced.lines(), (std::vector<std::string>{
+                                R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"sdk":"ipmc table show"})",
+                            }));
 }
 
 TEST(AsicConstruction, ProcessWideConstants) {

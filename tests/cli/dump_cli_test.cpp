@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli.h"
@@ -78,10 +79,12 @@ TEST(DumpCommand, ErrorsGoToStandardErrorWithExitStatusTwo) {
 
 TEST(DumpCommand, ARouteListingThatTimesOutNamesTheCommand) {
   testing::TempDir tmp;
-  const std::string snap = tmp.write(
-      "s.json", R"({"format": "grpaudit-snapshot", "version": 1, "vrfs": {"0": "default"}})");
+  auto doc = nlohmann::json::parse(testing::read_file(kExample));
+  doc["sdk"]["commands"].erase("ipmc table show");
+  const std::string snap = tmp.write("s.json", doc.dump());
   const CliRun r = run({"dump", "--snapshot", snap});
   EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "grpaudit: error: ipmc table show timed out\n");
 }
 

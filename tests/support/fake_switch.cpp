@@ -1,9 +1,13 @@
 #include "support/fake_switch.h"
 
+#include "grpaudit/platform/trace.h"
+#include "grpaudit/util/text.h"
+
 namespace grpaudit::testing {
 
 FakeSwitch::FakeSwitch() {
   snap_.vrfs["0"] = "default";
+  host_cmd("ls /quorvex/hwprogd/debug/mroute/info", 2, "");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
 }
 
@@ -46,6 +50,17 @@ FakeSwitch& FakeSwitch::vrf(int id, const std::string& name) {
 
 Platform FakeSwitch::platform() const {
   return platform::make_replay_platform(std::make_shared<const platform::Snapshot>(snap_));
+}
+
+TracedSwitch::TracedSwitch(const FakeSwitch& sw)
+    : platform_(platform::with_trace(
+          sw.platform(), std::make_shared<platform::TraceLog>(dir_.path() + "/trace.jsonl"))) {}
+
+std::vector<std::string> TracedSwitch::lines() const {
+  const std::string text = read_file(dir_.path() + "/trace.jsonl");
+  std::vector<std::string> out;
+  for (const auto line : util::split_lines(text)) out.emplace_back(line);
+  return out;
 }
 
 std::string ipmc_listing(const std::vector<std::string>& rows) {

@@ -7,11 +7,12 @@
 
 #include "grpaudit/asic/platform.h"
 #include "grpaudit/platform/snapshot.h"
+#include "support/test_support.h"
 
 namespace grpaudit::testing {
 
-// The SDK outputs of an empty but complete switch: every table construction
-// reads lists nothing.
+// An empty but complete switch: every table construction reads lists nothing,
+// the forwarding daemon's debug output is off and RIOT is off.
 class FakeSwitch {
  public:
   FakeSwitch();
@@ -29,6 +30,20 @@ class FakeSwitch {
 
  private:
   platform::Snapshot snap_;
+};
+
+// `sw`'s platform with its SDK and host traffic traced to a temporary file.
+class TracedSwitch {
+ public:
+  explicit TracedSwitch(const FakeSwitch& sw);
+
+  const Platform& platform() const { return platform_; }
+  // The trace lines written so far, in order.
+  std::vector<std::string> lines() const;
+
+ private:
+  TempDir dir_;
+  Platform platform_;
 };
 
 // An "ipmc table show" listing of the given rows (each "SRC MC GROUP VLAN VRF").

@@ -21,6 +21,7 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   vrf_db = platform.vrf_db();
   if (!platform.sdk_shell) throw std::runtime_error("platform has no SDK shell");
   bcm = platform.sdk_shell(kSdkShellTimeout);
+  hwprogd_debug_enabled = get_hwprogd_debug(*this);
   qv_mroute_hwprogd_debug_enabled = false;
   linux_ports = pt->get_linux_ports();
 
