@@ -8,6 +8,7 @@ namespace grpaudit::testing {
 FakeSwitch::FakeSwitch() {
   snap_.vrfs["0"] = "default";
   host_cmd("ls /quorvex/hwprogd/debug/mroute/info", 2, "");
+  sdk("vlan translate show", "");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
 }
 

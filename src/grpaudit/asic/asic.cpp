@@ -37,8 +37,10 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   portmap.clear();
   l3_intfs.clear();
   vlan_xlate.clear();
+  _parse_vlan_xlate();
   vlan_riot.clear();
   vlans.clear();
+  vlans_without_entry.clear();
   replication_groups.clear();
 
   mroutes.clear();
