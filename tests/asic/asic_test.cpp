@@ -79,6 +79,8 @@ TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
   { const Asic asic(traced.platform()); }
   EXPECT_EQ(traced.lines(), (std::vector<std::string>{
                                 R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"sdk":"show portmap"})",
+                                R"({"sdk":"pvlan show"})",
                                 R"({"sdk":"vlan translate show"})",
                                 R"({"sdk":"ipmc table show"})",
                             }));

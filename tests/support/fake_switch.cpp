@@ -8,6 +8,10 @@ namespace grpaudit::testing {
 FakeSwitch::FakeSwitch() {
   snap_.vrfs["0"] = "default";
   host_cmd("ls /quorvex/hwprogd/debug/mroute/info", 2, "");
+  // A port map lists at least one port: a header alone means the chip
+  // cannot list one. xe0 has no Linux name until a test gives it one.
+  sdk("show portmap", portmap_listing({"xe0 0 1 1"}));
+  sdk("pvlan show", "");
   sdk("vlan translate show", "");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
 }
@@ -61,6 +65,12 @@ std::vector<std::string> TracedSwitch::lines() const {
   const std::string text = read_file(dir_.path() + "/trace.jsonl");
   std::vector<std::string> out;
   for (const auto line : util::split_lines(text)) out.emplace_back(line);
+  return out;
+}
+
+std::string portmap_listing(const std::vector<std::string>& rows) {
+  std::string out = "            pipe  logical  physical\n";
+  for (const auto& r : rows) out += r + "\n";
   return out;
 }
 

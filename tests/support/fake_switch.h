@@ -11,8 +11,9 @@
 
 namespace grpaudit::testing {
 
-// An empty but complete switch: every table construction reads lists nothing,
-// the forwarding daemon's debug output is off and RIOT is off.
+// An empty but complete switch: one port (xe0, logical 1) and otherwise
+// nothing in every table construction reads; the forwarding daemon's debug
+// output is off and RIOT is off.
 class FakeSwitch {
  public:
   FakeSwitch();
@@ -45,6 +46,9 @@ class TracedSwitch {
   TempDir dir_;
   Platform platform_;
 };
+
+// A "show portmap" listing of the given rows (each "PORT PIPE LOGICAL PHYSICAL").
+std::string portmap_listing(const std::vector<std::string>& rows);
 
 // An "ipmc table show" listing of the given rows (each "SRC MC GROUP VLAN VRF").
 std::string ipmc_listing(const std::vector<std::string>& rows);

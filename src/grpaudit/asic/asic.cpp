@@ -35,6 +35,8 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   kern_br_cache.clear();
 
   portmap.clear();
+  _parse_portmap();
+  _parse_ports();
   l3_intfs.clear();
   vlan_xlate.clear();
   _parse_vlan_xlate();
