@@ -82,6 +82,7 @@ TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
                                 R"({"sdk":"show portmap"})",
                                 R"({"sdk":"pvlan show"})",
                                 R"({"sdk":"vlan translate show"})",
+                                R"({"sdk":"sc L3IngressMode"})",
                                 R"({"sdk":"ipmc table show"})",
                             }));
 }

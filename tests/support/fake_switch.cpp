@@ -13,6 +13,7 @@ FakeSwitch::FakeSwitch() {
   sdk("show portmap", portmap_listing({"xe0 0 1 1"}));
   sdk("pvlan show", "");
   sdk("vlan translate show", "");
+  sdk("sc L3IngressMode", "0x0\n");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
 }
 
@@ -23,6 +24,11 @@ FakeSwitch& FakeSwitch::sdk(const std::string& cmd, const std::string& output) {
 
 FakeSwitch& FakeSwitch::no_sdk(const std::string& cmd) {
   snap_.sdk_commands.erase(cmd);
+  return *this;
+}
+
+FakeSwitch& FakeSwitch::table_entry(const std::string& table, int index, asicterm::Fields fields) {
+  snap_.sdk_tables[table][std::to_string(index)] = std::move(fields);
   return *this;
 }
 

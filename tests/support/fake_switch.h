@@ -20,6 +20,7 @@ class FakeSwitch {
 
   FakeSwitch& sdk(const std::string& cmd, const std::string& output);
   FakeSwitch& no_sdk(const std::string& cmd);  // the shell does not answer it
+  FakeSwitch& table_entry(const std::string& table, int index, asicterm::Fields fields);
   FakeSwitch& host_cmd(const std::string& argv_joined, int status, const std::string& out);
   FakeSwitch& file(const std::string& path, const std::string& content);
   FakeSwitch& dir(const std::string& path, std::vector<std::string> entries);

@@ -41,6 +41,8 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   vlan_xlate.clear();
   _parse_vlan_xlate();
   vlan_riot.clear();
+  riot_enable = _is_riot_enabled();
+  vlan_riot_memtable = _get_vlan_riot_memtable_name();
   vlans.clear();
   vlans_without_entry.clear();
   replication_groups.clear();
