@@ -81,6 +81,7 @@ TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
                                 R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
                                 R"({"sdk":"show portmap"})",
                                 R"({"sdk":"pvlan show"})",
+                                R"({"sdk":"l3 intf show"})",
                                 R"({"sdk":"vlan translate show"})",
                                 R"({"sdk":"sc L3IngressMode"})",
                                 R"({"sdk":"ipmc table show"})",

@@ -8,10 +8,12 @@ namespace grpaudit::testing {
 FakeSwitch::FakeSwitch() {
   snap_.vrfs["0"] = "default";
   host_cmd("ls /quorvex/hwprogd/debug/mroute/info", 2, "");
+  host_cmd("cat /quorvex/hwprogd/debug/mroute/info", 0, "");  // read only with RIOT on
   // A port map lists at least one port: a header alone means the chip
   // cannot list one. xe0 has no Linux name until a test gives it one.
   sdk("show portmap", portmap_listing({"xe0 0 1 1"}));
   sdk("pvlan show", "");
+  sdk("l3 intf show", l3_intf_listing({}));
   sdk("vlan translate show", "");
   sdk("sc L3IngressMode", "0x0\n");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
@@ -76,6 +78,15 @@ std::vector<std::string> TracedSwitch::lines() const {
 
 std::string portmap_listing(const std::vector<std::string>& rows) {
   std::string out = "            pipe  logical  physical\n";
+  for (const auto& r : rows) out += r + "\n";
+  return out;
+}
+
+std::string l3_intf_listing(const std::vector<std::string>& rows) {
+  std::string out =
+      "Unit 0, free L3INTF entries: 8191\n"
+      "Unit  Intf  VRF Group VLAN    Source Mac     MTU TTL Tunnel InnerVlan  NATRealm\n"
+      "------------------------------------------------------------------------------\n";
   for (const auto& r : rows) out += r + "\n";
   return out;
 }

@@ -51,6 +51,9 @@ class TracedSwitch {
 // A "show portmap" listing of the given rows (each "PORT PIPE LOGICAL PHYSICAL").
 std::string portmap_listing(const std::vector<std::string>& rows);
 
+// An "l3 intf show" listing of the given rows (each "UNIT INTF VRF GROUP VLAN ...").
+std::string l3_intf_listing(const std::vector<std::string>& rows);
+
 // An "ipmc table show" listing of the given rows (each "SRC MC GROUP VLAN VRF").
 std::string ipmc_listing(const std::vector<std::string>& rows);
 

@@ -38,11 +38,16 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   _parse_portmap();
   _parse_ports();
   l3_intfs.clear();
+  _parse_l3_intf();
   vlan_xlate.clear();
   _parse_vlan_xlate();
   vlan_riot.clear();
   riot_enable = _is_riot_enabled();
   vlan_riot_memtable = _get_vlan_riot_memtable_name();
+  if (riot_enable) {
+    l3_intf_nhi.clear();
+    _parse_l3_intf_nhi();
+  }
   vlans.clear();
   vlans_without_entry.clear();
   replication_groups.clear();
