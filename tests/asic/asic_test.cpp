@@ -84,8 +84,46 @@ TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
                                 R"({"sdk":"l3 intf show"})",
                                 R"({"sdk":"vlan translate show"})",
                                 R"({"sdk":"sc L3IngressMode"})",
+                                R"({"sdk":"multicast show"})",
                                 R"({"sdk":"ipmc table show"})",
                             }));
+}
+
+TEST(AsicConstruction, WithRiotReadsNextHopsAndVlansOfRoutedCopies) {
+  FakeSwitch sw;
+  sw.port("xe0", "swp1").port("xe1", "swp2");
+  sw.sdk("show portmap", testing::portmap_listing({"xe0 0 1 1", "xe1 0 2 2"}));
+  sw.sdk("l3 intf show", testing::l3_intf_listing({"0 1 0 0 100"}));
+  sw.sdk("sc L3IngressMode", "0x1\n").sdk("listmem VLAN", "    L3_IIF<12:0>\n");
+  sw.host_cmd("cat /quorvex/hwprogd/debug/mroute/info", 0, "intf 1 vlan 100 nhi 100001 x\n");
+  sw.sdk("multicast show",
+         "Group 0x2000001 (IPMC)\n\tport xe1, encap id 100001\n\tport xe0, encap id 100001\n");
+  sw.sdk("vlan show 100", "vlan 100\tports xe0-xe1 (0x6), untagged xe0 (0x2)\n");
+  sw.sdk("ports xe0", "h1\nh2\n  xe0(  1)  up\n");
+  sw.sdk("ipmc table show", ipmc_listing({"10.1.1.1 239.1.1.1 1 4100 0"}));
+  const testing::TracedSwitch traced{sw};
+  const Asic asic(traced.platform());
+  EXPECT_EQ(traced.lines(), (std::vector<std::string>{
+                                R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"sdk":"show portmap"})",
+                                R"({"sdk":"pvlan show"})",
+                                R"({"sdk":"l3 intf show"})",
+                                R"({"sdk":"vlan translate show"})",
+                                R"({"sdk":"sc L3IngressMode"})",
+                                R"({"sdk":"listmem VLAN"})",
+                                R"({"shell":"echo 1 > /quorvex/hwprogd/ctrl/debug"})",
+                                R"({"run":"cat /quorvex/hwprogd/debug/mroute/info","status":0})",
+                                R"({"shell":"echo 1 > /quorvex/hwprogd/ctrl/debug"})",
+                                R"({"sdk":"multicast show"})",
+                                R"({"sdk":"vlan show 100"})",
+                                R"({"sdk":"ports xe0"})",
+                                R"({"sdk":"ipmc table show"})",
+                            }));
+  EXPECT_EQ(asic.vlan_riot_memtable, "VLAN");
+  EXPECT_EQ(asic._dump_one_mroute(asic.mroutes.at("default, (10.1.1.1,239.1.1.1)")),
+            "default, (10.1.1.1,239.1.1.1), iif: 4100\n"
+            "  port: swp2, vlan: 100\n"
+            "  port: swp1\n");
 }
 
 TEST(AsicConstruction, ProcessWideConstants) {

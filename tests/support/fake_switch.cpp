@@ -16,6 +16,7 @@ FakeSwitch::FakeSwitch() {
   sdk("l3 intf show", l3_intf_listing({}));
   sdk("vlan translate show", "");
   sdk("sc L3IngressMode", "0x0\n");
+  sdk("multicast show", "");
   snap_.sdk_commands["ipmc table show"] = ipmc_listing({});
 }
 

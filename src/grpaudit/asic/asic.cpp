@@ -51,6 +51,7 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   vlans.clear();
   vlans_without_entry.clear();
   replication_groups.clear();
+  _parse_multicast_repln_groups();
 
   mroutes.clear();
   _parse_ipmc_table();
