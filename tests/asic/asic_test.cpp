@@ -126,6 +126,52 @@ TEST(AsicConstruction, WithRiotReadsNextHopsAndVlansOfRoutedCopies) {
             "  port: swp1\n");
 }
 
+TEST(AsicConstruction, MemTableReadsTheRoutesFromTheL3EntryMemory) {
+  FakeSwitch sw;
+  sw.sdk("dump chg l3_entry_ipv4_multicast",
+         "L3_ENTRY_IPV4_MULTICAST.ipipe0[8]: <VALID_0=1,GROUP_IP_ADDR=0xef010101,L3MC_INDEX=5>\n");
+  sw.no_sdk("ipmc table show");
+  const testing::TracedSwitch traced{sw};
+  const Asic asic(traced.platform(), true);
+  EXPECT_EQ(traced.lines().back(), R"({"sdk":"dump chg l3_entry_ipv4_multicast"})");
+  EXPECT_EQ(asic.get_mroutes(), (std::set<std::string>{"default, (0.0.0.0,239.1.1.1)"}));
+  EXPECT_EQ(asic.mroutes.at("default, (0.0.0.0,239.1.1.1)").grp, 0x2000005);
+}
+
+TEST(AsicConstruction, EveryShellTimeOutHasItsReadersText) {
+  const struct {
+    std::string cmd, text;
+    bool riot = false, mem_table = false;
+  } cases[] = {
+      {"show portmap", "show portmap timed out"},
+      {"pvlan show", "pvlan show"},
+      {"l3 intf show", "l3 intf show"},
+      {"vlan translate show", "vlan translate show"},
+      {"sc L3IngressMode", "sc L3IngressMode timed out"},
+      {"listmem VLAN", "listmem VLAN", true},
+      {"multicast show", "multicast show"},
+      {"vlan show 100", "vlan show 100"},
+      {"ports xe0", "ports xe0"},
+      {"ipmc table show", "ipmc table show timed out"},
+      {"dump chg l3_entry_ipv4_multicast", "dump chg l3_entry_ipv4_multicast", false, true},
+  };
+  for (const auto& c : cases) {
+    FakeSwitch sw;
+    sw.sdk("l3 intf show", testing::l3_intf_listing({"0 5 0 0 100"}));
+    sw.sdk("multicast show", "Group 1\n\tport xe0, encap id 5\n");
+    sw.sdk("vlan show 100", "vlan 100 untagged xe0\n").sdk("ports xe0", "h1\nh2\nxe0\n");
+    sw.port("xe0", "swp1");
+    if (c.riot) sw.sdk("sc L3IngressMode", "1");
+    sw.no_sdk(c.cmd);
+    try {
+      Asic asic(sw.platform(), c.mem_table);
+      ADD_FAILURE() << "constructed without " << c.cmd;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), c.text);
+    }
+  }
+}
+
 TEST(AsicConstruction, ProcessWideConstants) {
   EXPECT_EQ(Asic::TERM_DEV, "ipmr-lo");
   ASSERT_FALSE(Asic::ORIG_DEV.empty());

@@ -50,6 +50,17 @@ TEST(DumpCommand, PrintsEveryRouteOfTheExampleWithItsReplicationEntries) {
   EXPECT_EQ(r.out, kExampleDump);
 }
 
+TEST(DumpCommand, MemTableReadsTheSameRoutesFromTheL3EntryMemory) {
+  testing::TempDir tmp;
+  const std::string trace = tmp.path() + "/trace.jsonl";
+  const CliRun r = run({"dump", "--snapshot", kExample, "--mem-table", "--trace", trace});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kExampleDump);
+  const std::string lines = testing::read_file(trace);
+  EXPECT_NE(lines.find("dump chg l3_entry_ipv4_multicast"), std::string::npos);
+  EXPECT_EQ(lines.find("ipmc table show"), std::string::npos);
+}
+
 TEST(DumpCommand, PrintsTheGivenKeysInTheirOrder) {
   const CliRun r = run({"dump", "--snapshot", kExample, "default, (10.1.200.20,239.2.2.2)",
                         "default, (0.0.0.0,239.3.3.3)", "default, (1.2.3.4,239.0.0.1)"});

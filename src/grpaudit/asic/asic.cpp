@@ -11,7 +11,6 @@ Asic::Asic(bool use_mem_table, bool debug_flag)
     : Asic(current_platform(), use_mem_table, debug_flag) {}
 
 Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host_(platform.host) {
-  (void)use_mem_table;  // selects the memory-dump route reader once that reader exists
   if (!host_) throw std::runtime_error("platform has no host");
   desc = "asic";
   debug = debug_flag;
@@ -54,7 +53,11 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   _parse_multicast_repln_groups();
 
   mroutes.clear();
-  _parse_ipmc_table();
+  if (use_mem_table) {
+    _parse_l3_entry_ipmc_table();
+  } else {
+    _parse_ipmc_table();
+  }
 }
 
 std::string Asic::sdk_run(const std::string& cmd, const std::string& timeout_text) {
