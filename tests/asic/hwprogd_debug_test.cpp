@@ -65,23 +65,5 @@ TEST(HwprogdDebugSwitch, WritesOnlyWhenThisObjectChangesTheState) {
   }
 }
 
-TEST(HwprogdDebugSwitch, PairsWriteOnceEachWayAndNeverWhenAlreadyOn) {
-  const TracedSwitch off{FakeSwitch()};
-  Asic asic(off.platform());
-  for (auto op : {Asic::enable_hwprogd_debug, Asic::enable_hwprogd_debug,
-                  Asic::disable_hwprogd_debug, Asic::disable_hwprogd_debug}) {
-    op(asic);
-  }
-  EXPECT_EQ(writes(off), 2u);
-
-  FakeSwitch sw;
-  sw.host_cmd(kProbe, 0, "/quorvex/hwprogd/debug/mroute/info\n");
-  const TracedSwitch on{sw};
-  Asic already(on.platform());
-  Asic::enable_hwprogd_debug(already);
-  Asic::disable_hwprogd_debug(already);
-  EXPECT_EQ(writes(on), 0u);
-}
-
 }  // namespace
 }  // namespace grpaudit

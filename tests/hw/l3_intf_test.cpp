@@ -133,20 +133,6 @@ TEST(L3IntfNhiAsic, AFailedReadStillSwitchesTheDebugOutputBack) {
   }
 }
 
-TEST(L3IntfNhiAsic, RiotOffOrDebugAlreadyOnTouchesNoSwitch) {
-  const TracedSwitch off{FakeSwitch()};
-  const Asic plain(off.platform());
-  EXPECT_TRUE(plain.l3_intf_nhi.empty());
-  EXPECT_EQ(host_lines(off).size(), 1u);  // the probe only
-
-  FakeSwitch sw = riot_switch(0, "intf 7 vlan 100 nhi 103 x\n");
-  sw.host_cmd("ls /quorvex/hwprogd/debug/mroute/info", 0, "/quorvex/hwprogd/debug/mroute/info\n");
-  const TracedSwitch on{sw};
-  const Asic riot(on.platform());
-  EXPECT_EQ(riot.l3_intf_nhi, (IdMap{{103, 7}}));
-  EXPECT_EQ(host_lines(on).size(), 2u);  // the probe and cat
-}
-
 TEST(L3EgressAsic, TimeOutIsL3Show) {
   Asic asic(FakeSwitch().platform());
   try {
