@@ -75,14 +75,101 @@ TEST(AsicConstruction, UsesTheCurrentPlatformByDefault) {
 }
 
 TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
-  testing::TempDir tmp;
-  const std::string trace_path = tmp.path() + "/trace.jsonl";
+  const testing::TracedSwitch traced{FakeSwitch()};
+  { const Asic asic(traced.platform()); }
+  EXPECT_EQ(traced.lines(), (std::vector<std::string>{
+                                R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"sdk":"show portmap"})",
+                                R"({"sdk":"pvlan show"})",
+                                R"({"sdk":"l3 intf show"})",
+                                R"({"sdk":"vlan translate show"})",
+                                R"({"sdk":"sc L3IngressMode"})",
+                                R"({"sdk":"multicast show"})",
+                                R"({"sdk":"ipmc table show"})",
+                            }));
+}
+
+TEST(AsicConstruction, WithRiotReadsNextHopsAndVlansOfRoutedCopies) {
   FakeSwitch sw;
-  {
-    const Asic asic(
-        platform::with_trace(sw.platform(), std::make_shared<platform::TraceLog>(trace_path)));
+  sw.port("xe0", "swp1").port("xe1", "swp2");
+  sw.sdk("show portmap", testing::portmap_listing({"xe0 0 1 1", "xe1 0 2 2"}));
+  sw.sdk("l3 intf show", testing::l3_intf_listing({"0 1 0 0 100"}));
+  sw.sdk("sc L3IngressMode", "0x1\n").sdk("listmem VLAN", "    L3_IIF<12:0>\n");
+  sw.host_cmd("cat /quorvex/hwprogd/debug/mroute/info", 0, "intf 1 vlan 100 nhi 100001 x\n");
+  sw.sdk("multicast show",
+         "Group 0x2000001 (IPMC)\n\tport xe1, encap id 100001\n\tport xe0, encap id 100001\n");
+  sw.sdk("vlan show 100", "vlan 100\tports xe0-xe1 (0x6), untagged xe0 (0x2)\n");
+  sw.sdk("ports xe0", "h1\nh2\n  xe0(  1)  up\n");
+  sw.sdk("ipmc table show", ipmc_listing({"10.1.1.1 239.1.1.1 1 4100 0"}));
+  const testing::TracedSwitch traced{sw};
+  const Asic asic(traced.platform());
+  EXPECT_EQ(traced.lines(), (std::vector<std::string>{
+                                R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"sdk":"show portmap"})",
+                                R"({"sdk":"pvlan show"})",
+                                R"({"sdk":"l3 intf show"})",
+                                R"({"sdk":"vlan translate show"})",
+                                R"({"sdk":"sc L3IngressMode"})",
+                                R"({"sdk":"listmem VLAN"})",
+                                R"({"shell":"echo 1 > /quorvex/hwprogd/ctrl/debug"})",
+                                R"({"run":"cat /quorvex/hwprogd/debug/mroute/info","status":0})",
+                                R"({"shell":"echo 1 > /quorvex/hwprogd/ctrl/debug"})",
+                                R"({"sdk":"multicast show"})",
+                                R"({"sdk":"vlan show 100"})",
+                                R"({"sdk":"ports xe0"})",
+                                R"({"sdk":"ipmc table show"})",
+                            }));
+  EXPECT_EQ(asic.vlan_riot_memtable, "VLAN");
+  EXPECT_EQ(asic._dump_one_mroute(asic.mroutes.at("default, (10.1.1.1,239.1.1.1)")),
+            "default, (10.1.1.1,239.1.1.1), iif: 4100\n"
+            "  port: swp2, vlan: 100\n"
+            "  port: swp1\n");
+}
+
+TEST(AsicConstruction, MemTableReadsTheRoutesFromTheL3EntryMemory) {
+  FakeSwitch sw;
+  sw.sdk("dump chg l3_entry_ipv4_multicast",
+         "L3_ENTRY_IPV4_MULTICAST.ipipe0[8]: <VALID_0=1,GROUP_IP_ADDR=0xef010101,L3MC_INDEX=5>\n");
+  sw.no_sdk("ipmc table show");
+  const testing::TracedSwitch traced{sw};
+  const Asic asic(traced.platform(), true);
+  EXPECT_EQ(traced.lines().back(), R"({"sdk":"dump chg l3_entry_ipv4_multicast"})");
+  EXPECT_EQ(asic.get_mroutes(), (std::set<std::string>{"default, (0.0.0.0,239.1.1.1)"}));
+  EXPECT_EQ(asic.mroutes.at("default, (0.0.0.0,239.1.1.1)").grp, 0x2000005);
+}
+
+TEST(AsicConstruction, EveryShellTimeOutHasItsReadersText) {
+  const struct {
+    std::string cmd, text;
+    bool riot = false, mem_table = false;
+  } cases[] = {
+      {"show portmap", "show portmap timed out"},
+      {"pvlan show", "pvlan show"},
+      {"l3 intf show", "l3 intf show"},
+      {"vlan translate show", "vlan translate show"},
+      {"sc L3IngressMode", "sc L3IngressMode timed out"},
+      {"listmem VLAN", "listmem VLAN", true},
+      {"multicast show", "multicast show"},
+      {"vlan show 100", "vlan show 100"},
+      {"ports xe0", "ports xe0"},
+      {"ipmc table show", "ipmc table show timed out"},
+      {"dump chg l3_entry_ipv4_multicast", "dump chg l3_entry_ipv4_multicast", false, true},
+  };
+  for (const auto& c : cases) {
+    FakeSwitch sw;
+    sw.sdk("l3 intf show", testing::l3_intf_listing({"0 5 0 0 100"}));
+    sw.sdk("multicast show", "Group 1\n\tport xe0, encap id 5\n");
+    sw.sdk("vlan show 100", "vlan 100 untagged xe0\n").sdk("ports xe0", "h1\nh2\nxe0\n");
+    sw.port("xe0", "swp1");
+    if (c.riot) sw.sdk("sc L3IngressMode", "1");
+    sw.no_sdk(c.cmd);
+    try {
+      Asic asic(sw.platform(), c.mem_table);
+      ADD_FAILURE() << "constructed without " << c.cmd;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), c.text);
+    }
   }
-  EXPECT_EQ(testing::read_file(trace_path), "{\"sdk\":\"ipmc table show\"}\n");
 }
 
 TEST(AsicConstruction, ProcessWideConstants) {

@@ -11,7 +11,6 @@ Asic::Asic(bool use_mem_table, bool debug_flag)
     : Asic(current_platform(), use_mem_table, debug_flag) {}
 
 Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host_(platform.host) {
-  (void)use_mem_table;  // selects the memory-dump route reader once that reader exists
   if (!host_) throw std::runtime_error("platform has no host");
   desc = "asic";
   debug = debug_flag;
@@ -21,6 +20,7 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   vrf_db = platform.vrf_db();
   if (!platform.sdk_shell) throw std::runtime_error("platform has no SDK shell");
   bcm = platform.sdk_shell(kSdkShellTimeout);
+  hwprogd_debug_enabled = get_hwprogd_debug(*this);
   qv_mroute_hwprogd_debug_enabled = false;
   linux_ports = pt->get_linux_ports();
 
@@ -34,14 +34,30 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   kern_br_cache.clear();
 
   portmap.clear();
+  _parse_portmap();
+  _parse_ports();
   l3_intfs.clear();
+  _parse_l3_intf();
   vlan_xlate.clear();
+  _parse_vlan_xlate();
   vlan_riot.clear();
+  riot_enable = _is_riot_enabled();
+  vlan_riot_memtable = _get_vlan_riot_memtable_name();
+  if (riot_enable) {
+    l3_intf_nhi.clear();
+    _parse_l3_intf_nhi();
+  }
   vlans.clear();
+  vlans_without_entry.clear();
   replication_groups.clear();
+  _parse_multicast_repln_groups();
 
   mroutes.clear();
-  _parse_ipmc_table();
+  if (use_mem_table) {
+    _parse_l3_entry_ipmc_table();
+  } else {
+    _parse_ipmc_table();
+  }
 }
 
 std::string Asic::sdk_run(const std::string& cmd, const std::string& timeout_text) {

@@ -1,0 +1,90 @@
+#include "grpaudit/hw/l3_entry_mem.h"
+
+#include <fmt/format.h>
+
+#include <cstdint>
+#include <stdexcept>
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/records/route_key.h"
+#include "grpaudit/util/ints.h"
+#include "grpaudit/util/regex.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit::hw {
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+std::string_view field_or(const Fields& fields, const std::string& name, std::string_view dflt) {
+  const auto it = fields.find(name);
+  return it == fields.end() ? dflt : std::string_view(it->second);
+}
+
+// Some fields are printed in hexadecimal only when they carry the prefix.
+std::int64_t parse_dec_or_prefixed_hex(std::string_view text) {
+  return util::contains(text, "0x") ? util::parse_hex(text) : util::parse_dec(text);
+}
+
+// The address in network byte order, most significant byte first.
+std::string dotted(std::string_view hex_text) {
+  const std::int64_t v = util::parse_hex(hex_text);
+  if (v < 0 || v > 0xffffffffLL) {
+    throw std::invalid_argument("not a 32-bit address: " + util::quote(hex_text));
+  }
+  return fmt::format("{}.{}.{}.{}", (v >> 24) & 0xff, (v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff);
+}
+
+}  // namespace
+
+FieldDict field_dict_build(std::string_view entry) {
+  static const util::Regex re(R"(\[(?P<key>\d+)\]: \<(?P<data>\S+)\>)", util::Regex::Mode::kSearch);
+  const auto m = re.match(entry);
+  if (!m) return {std::nullopt, {}};
+  Fields fields;
+  for (const std::string_view piece : util::split_at((*m)["data"], ",")) {
+    const auto parts = util::split_at(piece, "=");
+    if (parts.size() < 2) continue;
+    fields.insert_or_assign(std::string(parts[0]), std::string(parts[1]));
+  }
+  return {std::string((*m)["key"]), std::move(fields)};
+}
+
+void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
+                               std::map<std::string, Hmroute>& mroutes) {
+  for (const std::string_view line : util::split_lines(text)) {
+    const auto [key, fields] = field_dict_build(line);
+    if (!key) continue;
+    const std::int64_t val_0 = util::parse_dec(field_or(fields, "VALID_0", "0"));
+    const std::int64_t val_1 = util::parse_dec(field_or(fields, "VALID_1", "0"));
+    if (val_0 == 0 && val_1 == 0) continue;
+    std::string sip = dotted(field_or(fields, "SOURCE_IP_ADDR", "0x0"));
+    const auto group = fields.find("GROUP_IP_ADDR");
+    if (group == fields.end()) {
+      throw std::out_of_range("no GROUP_IP_ADDR in valid entry " + *key + ": " + util::quote(line));
+    }
+    std::string dip = dotted(group->second);
+    std::string vrf = vrf_name(parse_dec_or_prefixed_hex(field_or(fields, "VRF_ID", "0")));
+    const std::int64_t iif = parse_dec_or_prefixed_hex(field_or(fields, "EXPECTED_L3_IIF", "0"));
+    const std::int64_t mcast_grp = util::parse_hex(field_or(fields, "L3MC_INDEX", "0"));
+    std::string route_key = make_route_key(vrf, sip, dip);
+    mroutes.insert_or_assign(std::move(route_key), Hmroute(std::move(sip), std::move(dip), iif,
+                                                           mcast_grp, std::move(vrf)));
+  }
+}
+
+}  // namespace grpaudit::hw
+
+namespace grpaudit {
+
+Asic::FieldDict Asic::_field_dict_build(std::string_view entry) {
+  return hw::field_dict_build(entry);
+}
+
+void Asic::_parse_l3_entry_ipmc_table() {
+  const std::string cmd = "dump chg l3_entry_ipv4_multicast";
+  hw::parse_l3_entry_ipmc_table(
+      sdk_run(cmd, cmd), [this](std::int64_t id) { return vrf_db->vrf_id2name(id); }, mroutes);
+}
+
+}  // namespace grpaudit

@@ -1,0 +1,107 @@
+#include "grpaudit/hw/l3_intf.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/hw/fields.h"
+#include "grpaudit/util/ints.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit::hw {
+
+void parse_l3_intf(std::string_view text, std::map<std::int64_t, std::int64_t>& l3_intfs) {
+  const auto lines = util::split_lines(text);
+  if (lines.size() < 2) {
+    throw std::out_of_range("l3 intf show printed no header line: " + util::quote(text));
+  }
+  const std::string_view header = lines[1];
+  const Words title = util::split_ws(header);
+  const std::int64_t intf_index = header_index(title, "Intf", header);
+  const std::int64_t vlan_index = header_index(title, "VLAN", header);
+  for (std::size_t i = 3; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    const Words l3_intf = util::split_ws(line);
+    if (static_cast<std::int64_t>(l3_intf.size()) < vlan_index) continue;
+    const std::int64_t intf = util::parse_dec(field_at(l3_intf, intf_index, line));
+    const std::int64_t vlan = util::parse_dec(field_at(l3_intf, vlan_index, line));
+    l3_intfs.insert_or_assign(intf, vlan);
+  }
+}
+
+void parse_l3_intf_nhi(std::string_view text, std::map<std::int64_t, std::int64_t>& l3_intf_nhi) {
+  for (const std::string_view line : util::split_lines(text)) {
+    if (!util::contains(line, "nhi")) continue;
+    const Words nhi_output = util::split_ws(line);
+    if (nhi_output.size() < 6) continue;
+    const std::int64_t nhi = util::parse_dec(nhi_output[5]);
+    const std::int64_t intf = util::parse_dec(nhi_output[1]);
+    l3_intf_nhi.insert_or_assign(nhi, intf);
+  }
+}
+
+std::optional<std::pair<std::string, std::string>> find_l3_egress(std::string_view text,
+                                                                  std::string_view intf) {
+  const auto lines = util::split_lines(text);
+  for (std::size_t i = 3; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    const Words l3_egress = util::split_ws(line);
+    const std::string_view l3_intf = field_at(l3_egress, 0, line);
+    const std::string_view mac = field_at(l3_egress, 1, line);
+    const std::string_view l3_ipmc = field_at(l3_egress, 10, line);
+    if (l3_intf == intf) return std::make_pair(std::string(mac), std::string(l3_ipmc));
+  }
+  return std::nullopt;
+}
+
+}  // namespace grpaudit::hw
+
+namespace grpaudit {
+namespace {
+
+// Switches the daemon's debug output back when the next-hop read fails, so a
+// failed run leaves the switch as it found it.
+class DebugOutputSwitchBack {
+ public:
+  explicit DebugOutputSwitchBack(Asic& asic) : asic_(asic) {}
+  DebugOutputSwitchBack(const DebugOutputSwitchBack&) = delete;
+  DebugOutputSwitchBack& operator=(const DebugOutputSwitchBack&) = delete;
+  ~DebugOutputSwitchBack() {
+    if (!done_) {
+      try {
+        Asic::disable_hwprogd_debug(asic_);
+      } catch (...) {
+        // The read's own error is the one worth reporting.
+      }
+    }
+  }
+  // The normal way out, where a failure to switch back is reported.
+  void switch_back() {
+    done_ = true;
+    Asic::disable_hwprogd_debug(asic_);
+  }
+
+ private:
+  Asic& asic_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+void Asic::_parse_l3_intf() {
+  hw::parse_l3_intf(sdk_run("l3 intf show", "l3 intf show"), l3_intfs);
+}
+
+void Asic::_parse_l3_intf_nhi() {
+  enable_hwprogd_debug(*this);
+  DebugOutputSwitchBack guard(*this);
+  const std::vector<std::string> cat{"cat", "/quorvex/hwprogd/debug/mroute/info"};
+  hw::parse_l3_intf_nhi(_get_cmd_output(cat, ""), l3_intf_nhi);
+  guard.switch_back();
+}
+
+std::optional<std::pair<std::string, std::string>> Asic::get_l3_egress(const std::string& intf) {
+  return hw::find_l3_egress(sdk_run("l3 egress show", "l3 show"), intf);
+}
+
+}  // namespace grpaudit

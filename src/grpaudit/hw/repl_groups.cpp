@@ -1,0 +1,109 @@
+#include "grpaudit/hw/repl_groups.h"
+
+#include <utility>
+#include <vector>
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/hw/fields.h"
+#include "grpaudit/util/ints.h"
+#include "grpaudit/util/regex.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit::hw {
+
+void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
+                          std::map<std::int64_t, ReplicationGroup>& groups) {
+  const auto pieces = util::split_at(text, "Group");
+  for (std::size_t i = 1; i < pieces.size(); ++i) parse_one_repl_group(pieces[i], ctx, groups);
+}
+
+void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
+                          std::map<std::int64_t, ReplicationGroup>& groups) {
+  static const util::Regex member_re(R"(\s+port (?P<port>\S+), encap id (?P<intf>[+-]?\d+))",
+                                     util::Regex::Mode::kAnchored);
+  const auto group = util::split_lines(piece);
+  // L2 groups carry bridged traffic only; routes never use them.
+  if (group.empty() || util::contains(group[0], "L2")) return;
+  const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(group[0]), 0, group[0]));
+
+  std::vector<Encap> l2_encaps;
+  std::vector<Encap> l3_encaps;
+  for (std::size_t i = 1; i < group.size(); ++i) {
+    const auto m = member_re.match(group[i]);
+    if (!m) continue;
+    const std::string dport((*m)["port"]);
+    if (dport == "cpu0") continue;
+    std::int64_t intf = util::parse_dec((*m)["intf"]);
+    if (intf == -1) {
+      l2_encaps.emplace_back(ctx.bcm2linux(dport), dport, -1, -1, -1);
+      continue;
+    }
+    if (ctx.riot_enable) {
+      // With RIOT the printed id is a next-hop index where the daemon knows one.
+      if (const auto it = ctx.l3_intf_nhi.find(intf); it != ctx.l3_intf_nhi.end()) {
+        intf = it->second;
+      }
+    }
+    const auto vit = ctx.l3_intfs.find(intf);
+    const std::int64_t vlan = vit == ctx.l3_intfs.end() ? -1 : vit->second;
+    const std::int64_t evid = ctx.ivid2evid(dport, vlan);
+    l3_encaps.emplace_back(ctx.bcm2linux(dport), dport, intf, vlan, evid);
+  }
+  groups.insert_or_assign(group_id,
+                          ReplicationGroup(group_id, std::move(l2_encaps), std::move(l3_encaps)));
+}
+
+bool repl_group_has_l3_intf(const std::map<std::int64_t, ReplicationGroup>& groups,
+                            std::string_view group_id, std::string_view intf) {
+  const auto it = groups.find(util::parse_hex(group_id));
+  if (it == groups.end()) return false;
+  const auto tail = [](std::string_view s) { return s.substr(s.empty() ? 0 : 1); };
+  for (const auto& l3_encap : it->second.l3_encaps) {
+    const std::string encap_id_str = std::to_string(l3_encap.intf);
+    if (tail(encap_id_str) == tail(intf)) return true;
+  }
+  return false;
+}
+
+}  // namespace grpaudit::hw
+
+namespace grpaudit {
+
+namespace {
+
+hw::ReplGroupContext repl_group_context(Asic& asic) {
+  return hw::ReplGroupContext{
+      asic.riot_enable,
+      asic.l3_intf_nhi,
+      asic.l3_intfs,
+      [&asic](const std::string& dport) { return asic.pt->bcm2linux(dport); },
+      [&asic](const std::string& dport, std::int64_t ivid) { return asic._ivid2evid(dport, ivid); },
+  };
+}
+
+}  // namespace
+
+void Asic::_parse_multicast_repln_groups() {
+  hw::parse_multicast_show(sdk_run("multicast show", "multicast show"), repl_group_context(*this),
+                           replication_groups);
+}
+
+void Asic::_parse_one_multicast_repln_group(std::string_view dispStr) {
+  hw::parse_one_repl_group(dispStr, repl_group_context(*this), replication_groups);
+}
+
+std::optional<std::string> Asic::get_repl_group_entry(const std::string& group_id,
+                                                      const std::string& intf) const {
+  if (!hw::repl_group_has_l3_intf(replication_groups, group_id, intf)) return std::nullopt;
+  return intf;
+}
+
+std::optional<std::int64_t> Asic::get_repl_group_entry(const std::string& group_id,
+                                                       std::int64_t intf) const {
+  if (!hw::repl_group_has_l3_intf(replication_groups, group_id, std::to_string(intf))) {
+    return std::nullopt;
+  }
+  return intf;
+}
+
+}  // namespace grpaudit
