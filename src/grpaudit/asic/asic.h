@@ -154,12 +154,43 @@ class Asic {
   std::vector<std::string> _expand_kern_vlan_unaware_bridge(const std::string& grp_mac,
                                                             const std::string& dev);
 
+  // Whether the kernel's bridge VLAN table lists `member` among the untagged
+  // ports of `vlan` (building the table on first use).
+  bool _kern_is_untagged_vlan_member(std::int64_t vlan, const std::string& member);
+
   // --- kernel IIF to hardware VLAN ------------------------------------------
   std::int64_t _kern_iif_to_hw_vlan(const std::string& base_kind, const std::string& base_iif,
                                     std::int64_t iif_vlan, const std::string& member);
 
   // --- bond members ---------------------------------------------------------
   std::vector<std::string> _expand_kern_bond(const std::string& dev);
+
+  // --- comparison -----------------------------------------------------------
+  // Whether the hardware route of `key` forwards as the kernel route with
+  // incoming interface `iif` and outgoing interfaces `oil` does. Mismatches
+  // are appended to the route's records; originated and terminated routes are
+  // left to `ul_mcast`.
+  bool mroute_eq(const std::string& key, const std::string& iif,
+                 const std::vector<std::string>& oil, MrouteChecker& ul_mcast);
+
+  // What the kernel side of a compared route expands to.
+  struct MrouteExpectation {
+    std::optional<std::int64_t> iif;  // the L3 IIF derived from the kernel IIF
+    std::set<std::string> l3;         // routed replication identities
+    std::set<std::string> l2;         // bridged replication identities
+  };
+  // Which rule decided a comparison.
+  enum class MrouteOutcome { kOriginated, kTerminated, kNotInHardware, kCompared };
+  struct MrouteComparison {
+    MrouteOutcome outcome = MrouteOutcome::kCompared;
+    bool equal = true;
+    // Present only when the route was compared with the hardware (not
+    // originated, not terminated, not missing from the hardware).
+    std::optional<MrouteExpectation> expected;
+  };
+  // The comparison behind mroute_eq, also telling what the kernel expected.
+  MrouteComparison compare_mroute(const std::string& key, const std::string& iif,
+                                  const std::vector<std::string>& oil, MrouteChecker& ul_mcast);
 
   // --- listing and dumps ----------------------------------------------------
   std::set<std::string> get_mroutes() const;

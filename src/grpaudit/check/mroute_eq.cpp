@@ -1,0 +1,94 @@
+// Comparing one kernel multicast route with the ASIC's.
+
+#include <algorithm>
+
+#include "grpaudit/asic/asic.h"
+
+namespace grpaudit {
+namespace {
+
+// The port part of a replication identity: the text before the first ".".
+std::string port_part(const std::string& identity) {
+  return identity.substr(0, identity.find('.'));
+}
+
+bool has_difference(const std::set<std::string>& a, const std::set<std::string>& b) {
+  return std::any_of(a.begin(), a.end(), [&](const std::string& x) { return !b.count(x); });
+}
+
+}  // namespace
+
+bool Asic::mroute_eq(const std::string& key, const std::string& iif,
+                     const std::vector<std::string>& oil, MrouteChecker& ul_mcast) {
+  return compare_mroute(key, iif, oil, ul_mcast).equal;
+}
+
+Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::string& iif,
+                                            const std::vector<std::string>& oil,
+                                            MrouteChecker& ul_mcast) {
+  const auto [vrf, src, grp] = _key_to_sip_dip(key);
+  (void)vrf;
+
+  const bool from_zero_source = src && *src == "0.0.0.0";
+  if (std::find(ORIG_DEV.begin(), ORIG_DEV.end(), iif) != ORIG_DEV.end() && !from_zero_source) {
+    if (oil.empty()) return {MrouteOutcome::kOriginated, true, std::nullopt};
+    return {MrouteOutcome::kOriginated, ul_mcast.check_orig_mroute(*this, src, grp), std::nullopt};
+  }
+  if (std::find(oil.begin(), oil.end(), TERM_DEV) != oil.end() && from_zero_source) {
+    return {MrouteOutcome::kTerminated, ul_mcast.check_term_mroute(src, grp), std::nullopt};
+  }
+
+  const auto found = mroutes.find(key);
+  if (found == mroutes.end()) return {MrouteOutcome::kNotInHardware, true, std::nullopt};
+  Hmroute& hmroute = found->second;
+  // A key of the route-key form always yields a group.
+  const std::string group = grp.value_or("");
+
+  MrouteExpectation expected;
+  const auto [kind, new_iif, iif_vlan] = _kern_base_dev_kind_get(iif);
+  tmp_encaps.clear();
+  _expand_kern_dev(group, iif);
+  if (kind == "bridge") {
+    for (const auto& identity : tmp_encaps) expected.l2.insert(port_part(identity));
+  }
+  // The smallest identity, so that results are reproducible.
+  std::string first_member;
+  if (!tmp_encaps.empty()) first_member = tmp_encaps.extract(tmp_encaps.begin()).value();
+
+  const std::int64_t kern_iif_vlan = _kern_iif_to_hw_vlan(kind, new_iif, iif_vlan, first_member);
+  expected.iif = _hw_vlan_to_iif(kern_iif_vlan);
+  if (expected.iif != hmroute.iif) {
+    hmroute.iif_mismatch.push_back("kernel IIF does not match hw IIF");
+  }
+
+  for (const auto& oif : oil) {
+    if (oif == iif) continue;
+    tmp_encaps.clear();
+    _expand_kern_dev(group, oif);
+    expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
+  }
+
+  std::set<std::string> hw_l3;
+  std::set<std::string> hw_l2;
+  if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
+    hw_l3 = g->second.get_l3_linux_encaps();
+    hw_l2 = g->second.get_l2_linux_encaps();
+  }
+  if (has_difference(hw_l3, expected.l3)) {
+    hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");
+  }
+  if (has_difference(expected.l3, hw_l3)) {
+    hmroute.oil_mismatch.push_back("kernel has OIFs not in the hw");
+  }
+  if (has_difference(hw_l2, expected.l2)) {
+    hmroute.oil_mismatch.push_back("hw has L2-OIFs not in the kernel");
+  }
+  if (has_difference(expected.l2, hw_l2)) {
+    hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
+  }
+
+  const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
+  return {MrouteOutcome::kCompared, equal, std::move(expected)};
+}
+
+}  // namespace grpaudit
