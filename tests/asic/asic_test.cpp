@@ -79,6 +79,7 @@ TEST(AsicConstruction, TalksToTheSwitchInTheDocumentedOrder) {
   { const Asic asic(traced.platform()); }
   EXPECT_EQ(traced.lines(), (std::vector<std::string>{
                                 R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"run":"/usr/bin/twynctl -v","status":null})",
                                 R"({"sdk":"show portmap"})",
                                 R"({"sdk":"pvlan show"})",
                                 R"({"sdk":"l3 intf show"})",
@@ -105,6 +106,7 @@ TEST(AsicConstruction, WithRiotReadsNextHopsAndVlansOfRoutedCopies) {
   const Asic asic(traced.platform());
   EXPECT_EQ(traced.lines(), (std::vector<std::string>{
                                 R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                                R"({"run":"/usr/bin/twynctl -v","status":null})",
                                 R"({"sdk":"show portmap"})",
                                 R"({"sdk":"pvlan show"})",
                                 R"({"sdk":"l3 intf show"})",

@@ -111,7 +111,8 @@ TEST(L3IntfNhiAsic, ReadBetweenSwitchingTheDebugOutputOnAndBack) {
     EXPECT_FALSE(asic.qv_mroute_hwprogd_debug_enabled);
     EXPECT_EQ(host_lines(traced),
               (std::vector<std::string>{
-                  R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})", kShellLine,
+                  R"({"run":"ls /quorvex/hwprogd/debug/mroute/info","status":2})",
+                  R"({"run":"/usr/bin/twynctl -v","status":null})", kShellLine,
                   R"({"run":")" + kCatCmd + R"(","status":)" + std::to_string(c.status) + "}",
                   kShellLine}));
   }
@@ -126,8 +127,8 @@ TEST(L3IntfNhiAsic, AFailedReadStillSwitchesTheDebugOutputBack) {
       EXPECT_THROW(Asic{traced.platform()}, std::system_error);
     }
     const auto lines = host_lines(traced);
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[1], kShellLine);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2], kShellLine);
     EXPECT_EQ(lines.back(), kShellLine);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kShellLine), 2);
   }

@@ -23,6 +23,7 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   hwprogd_debug_enabled = get_hwprogd_debug(*this);
   qv_mroute_hwprogd_debug_enabled = false;
   linux_ports = pt->get_linux_ports();
+  mroute_twyn_check_and_get_orig_dev();
 
   kern_dev_cache.clear();
   kern_mdb_cache.clear();

@@ -1,0 +1,31 @@
+// On one half of an MLAG pair, routes arriving from the peer over the peer
+// link count as routes the switch originates itself.
+
+#include "grpaudit/asic/asic.h"
+#include "grpaudit/util/text.h"
+
+namespace grpaudit {
+
+void Asic::mroute_twyn_check_and_get_orig_dev() {
+  const std::vector<std::string> cmd{"/usr/bin/twynctl", "-v"};
+  std::string dispStrTwyn;
+  try {
+    dispStrTwyn = _get_cmd_output(cmd, "");
+  } catch (const std::exception&) {
+    return;  // no MLAG control tool: not an MLAG switch
+  }
+  if (dispStrTwyn.empty()) return;
+  const auto lines = util::split_lines(dispStrTwyn);
+  if (lines.empty() || lines[0] != "The peer is alive") return;
+  for (const auto line : lines) {
+    if (!util::contains(line, "Peer Interface and IP:")) continue;
+    const auto words = util::split_ws(line);
+    if (words.size() < 5) {
+      throw std::out_of_range("MLAG peer line has no interface: " + util::quote(line));
+    }
+    ORIG_DEV.emplace_back(words[4]);
+    return;
+  }
+}
+
+}  // namespace grpaudit
