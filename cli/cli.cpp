@@ -1,21 +1,36 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "audit.h"
 #include "error_kind.h"
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/records/route_key.h"
+#include "kernel_routes.h"
+#include "progress.h"
+#include "report.h"
 #include "source.h"
 
 namespace grpaudit::cli {
 namespace {
 
 constexpr int kExitOk = 0;
+constexpr int kExitFaults = 1;
 constexpr int kExitError = 2;
+
+struct Options {
+  SourceOptions source;
+  bool mem_table = false;
+  bool json = false;
+  bool quiet = false;
+  std::vector<std::string> keys;
+};
 
 void check_keys(const std::vector<std::string>& keys) {
   for (const auto& key : keys) {
@@ -25,75 +40,151 @@ void check_keys(const std::vector<std::string>& keys) {
   }
 }
 
-void add_source_options(CLI::App& cmd, SourceOptions& src) {
-  cmd.add_option("--snapshot", src.snapshot, "Replay the switch recorded in this snapshot file")
-      ->option_text("FILE");
-  cmd.add_option("--trace", src.trace,
-                 "Write every SDK command, program run and file read to FILE, one JSON object "
-                 "per line")
-      ->option_text("FILE");
+void add_source_options(CLI::App& cmd, Options& o) {
+  cmd.add_option("--snapshot", o.source.snapshot,
+                 "Replay the switch recorded in FILE instead of reading the live switch")
+      ->option_text("FILE")
+      ->group("Source");
+  cmd.add_option("--sdk-shell", o.source.sdk_shell,
+                 "Live switch: program that runs one SDK shell command, given as its last "
+                 "argument, and prints its output (env GRPAUDIT_SDK_SHELL)")
+      ->option_text("CMD")
+      ->group("Source");
+  cmd.add_option("--port-table", o.source.port_table,
+                 "Live switch: file of \"<sdk port> <linux port>\" lines (env GRPAUDIT_PORT_TABLE)")
+      ->option_text("FILE")
+      ->group("Source");
+  cmd.add_option("--vrf-map", o.source.vrf_map,
+                 "Live switch: file of \"<vrf id> <name>\" lines; without it VRF 0 is "
+                 "\"default\" (env GRPAUDIT_VRF_MAP)")
+      ->option_text("FILE")
+      ->group("Source");
+  cmd.add_option("--trace", o.source.trace,
+                 "Write every SDK command, program run and file read to FILE, one JSON object per "
+                 "line, as they happen")
+      ->option_text("FILE")
+      ->group("Recording");
+  cmd.add_option("--record", o.source.record,
+                 "Write a snapshot of everything this run read to FILE (only when the run "
+                 "completes)")
+      ->option_text("FILE")
+      ->group("Recording");
+  cmd.add_flag("--mem-table", o.mem_table,
+               "Read the ASIC's routes from the raw L3 entry memory instead of the route listing");
+  cmd.add_option("KEY", o.keys,
+                 "Route keys \"VRF, (SOURCE,GROUP)\"; only these routes are used (all routes "
+                 "when none is given)");
 }
 
-int run_dump(const SourceOptions& src, bool mem_table, const std::vector<std::string>& keys,
-             std::ostream& out) {
-  check_keys(keys);
-  const Platform plat = open_source(src);
-  const Asic asic(plat, mem_table);
-  asic.dump_mroutes(keys, out);
+int run_check(const Options& o, std::ostream& out, Terminal terminal, Progress& progress) {
+  check_keys(o.keys);
+  const Source source = open_source(o.source);
+  progress.show("reading the ASIC");
+  Asic asic(source.platform, o.mem_table);
+  progress.show("reading the kernel's multicast routes");
+  const auto kernel = read_kernel_routes(*source.platform.host);
+  const AuditResult result = audit(asic, kernel, o.keys, [&](std::size_t done, std::size_t total) {
+    progress.count("comparing routes", done, total);
+  });
+  progress.clear();
+  finish_recording(source, o.source);
+  if (o.json) {
+    write_json_report(out, asic, result);
+  } else if (!o.quiet) {
+    write_text_report(out, asic, result, terminal.out);
+  }
+  out.flush();
+  return result.faults() == 0 ? kExitOk : kExitFaults;
+}
+
+int run_dump(const Options& o, std::ostream& out, Progress& progress) {
+  check_keys(o.keys);
+  const Source source = open_source(o.source);
+  progress.show("reading the ASIC");
+  const Asic asic(source.platform, o.mem_table);
+  progress.clear();
+  finish_recording(source, o.source);
+  asic.dump_mroutes(o.keys, out);
   out.flush();
   return kExitOk;
 }
 
+bool wants_json(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
+
+int report_error(std::ostream& out, std::ostream& err, bool json, const ErrorReport& report) {
+  out.flush();
+  if (json) {
+    write_json_error(out, report.kind, report.message);
+    out.flush();
+  } else {
+    err << "grpaudit: error: " << report.message << "\n";
+  }
+  return kExitError;
+}
+
 }  // namespace
 
-int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                  Terminal terminal) {
   CLI::App app{
-      "grpaudit: checks that a Linux switch's ASIC forwards IPv4 multicast as the kernel "
-      "routes it.",
+      "grpaudit: checks that a Linux switch's ASIC forwards IPv4 multicast the way the kernel "
+      "routes it. It reads the ASIC's tables through the SDK shell and the kernel's routes and "
+      "devices, and reports every route that differs.\n\n"
+      "Exit status: 0 no fault, 1 at least one fault, 2 error.",
       "grpaudit"};
   app.require_subcommand(1);
-  app.set_help_all_flag("--help-all", "Show the help of every subcommand");
+  app.set_help_all_flag("--help-all", "Show the help of every command");
 
-  SourceOptions src;
-  bool mem_table = false;
-  std::vector<std::string> keys;
+  Options o;
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Compare every kernel multicast route with the ASIC's and report the faulty ones. Statuses: "
+      "ok, mismatch, missing-in-hw, missing-in-kernel (faults: mismatch and the missing ones), "
+      "originated, terminated, unresolved.");
+  add_source_options(*check, o);
+  auto* json =
+      check->add_flag("--json", o.json, "Print one JSON object with every route and a summary");
+  check->add_flag("--quiet", o.quiet, "Print nothing; the exit status tells the verdict")
+      ->excludes(json);
 
   CLI::App* dump = app.add_subcommand(
       "dump", "Print the ASIC's multicast routes with their replication entries");
-  add_source_options(*dump, src);
-  dump->add_flag("--mem-table", mem_table,
-                 "Read the routes from the raw L3 entry memory instead of the route listing");
-  dump->add_option("KEY", keys,
-                   "Route keys \"VRF, (SOURCE,GROUP)\" to print, in this order (all routes when "
-                   "none is given)");
+  add_source_options(*dump, o);
 
+  const bool json_errors = wants_json(argc, argv);
   try {
     // Name an unknown command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
       const auto known =
           app.get_subcommands([&](CLI::App* sub) { return sub->check_name(argv[1]); });
       if (known.empty()) {
-        err << "grpaudit: error: unknown command \"" << argv[1] << "\"; run grpaudit --help\n";
-        return kExitError;
+        throw UsageError(std::string("unknown command \"") + argv[1] +
+                         "\"; the commands are check and dump");
       }
     }
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e, out, err);  // --help and --help-all: the help of the right subcommand
+    return app.exit(e, out, err);  // --help and --help-all: the help of the right command
   } catch (const CLI::ParseError& e) {
-    err << "grpaudit: error: " << e.what() << "\n";
-    return kExitError;
+    return report_error(out, err, json_errors, {"usage", e.what()});
+  } catch (const UsageError& e) {
+    return report_error(out, err, json_errors, {"usage", e.what()});
   }
 
+  apply_environment(o.source);
+  Progress progress(err, terminal.err);
   try {
-    if (dump->parsed()) return run_dump(src, mem_table, keys, out);
+    if (check->parsed()) return run_check(o, out, terminal, progress);
+    return run_dump(o, out, progress);
   } catch (...) {
-    out.flush();
-    const ErrorReport report = classify(std::current_exception());
-    err << "grpaudit: error: " << report.message << "\n";
-    return kExitError;
+    progress.clear();
+    return report_error(out, err, o.json, classify(std::current_exception()));
   }
-  return kExitError;
 }
 
 }  // namespace grpaudit::cli

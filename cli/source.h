@@ -1,21 +1,39 @@
 #pragma once
-// Where a run reads the switch from: a snapshot file, optionally traced.
+// Where a run reads the switch from: a snapshot, or the live switch; and
+// what is kept of the run: a trace, a recording.
 
 #include <memory>
 #include <string>
 
 #include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/recorder.h"
+#include "grpaudit/platform/trace.h"
 
 namespace grpaudit::cli {
 
 struct SourceOptions {
-  std::string snapshot;  // --snapshot FILE
-  std::string trace;     // --trace FILE
+  std::string snapshot;    // --snapshot FILE
+  std::string sdk_shell;   // --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)
+  std::string port_table;  // --port-table FILE (or GRPAUDIT_PORT_TABLE)
+  std::string vrf_map;     // --vrf-map FILE (or GRPAUDIT_VRF_MAP)
+  std::string trace;       // --trace FILE
+  std::string record;      // --record FILE
 };
 
-// The platform for the options. Throws UsageError when no source is given,
-// SnapshotError for a bad snapshot, std::system_error when the trace file
-// cannot be written.
-Platform open_source(const SourceOptions& opts);
+struct Source {
+  Platform platform;
+  std::shared_ptr<platform::Recorder> recorder;  // set with --record
+};
+
+// Fills the live options that were not given from the environment, unless a
+// snapshot was asked for.
+void apply_environment(SourceOptions& opts);
+
+// Throws UsageError when no source, or two, are given; SnapshotError for a
+// bad snapshot; std::system_error when the trace file cannot be written.
+Source open_source(const SourceOptions& opts);
+
+// Writes the recording of a completed run, when one was asked for.
+void finish_recording(const Source& source, const SourceOptions& opts);
 
 }  // namespace grpaudit::cli

@@ -1,0 +1,109 @@
+#include "audit.h"
+
+#include <set>
+
+namespace grpaudit::cli {
+namespace {
+
+// The front end's own verdict on routes the switch originates or terminates:
+// they are not the ASIC's to forward, so they are accepted as they are.
+class AcceptingChecker : public MrouteChecker {
+ public:
+  bool check_orig_mroute(Asic&, const std::optional<std::string>&,
+                         const std::optional<std::string>&) override {
+    return true;
+  }
+  bool check_term_mroute(const std::optional<std::string>&,
+                         const std::optional<std::string>&) override {
+    return true;
+  }
+};
+
+Status status_of(const Asic::MrouteComparison& cmp) {
+  switch (cmp.outcome) {
+    case Asic::MrouteOutcome::kOriginated:
+      return Status::kOriginated;
+    case Asic::MrouteOutcome::kTerminated:
+      return Status::kTerminated;
+    case Asic::MrouteOutcome::kNotInHardware:
+      return Status::kMissingInHw;
+    case Asic::MrouteOutcome::kCompared:
+      break;
+  }
+  return cmp.equal ? Status::kOk : Status::kMismatch;
+}
+
+}  // namespace
+
+std::string_view status_name(Status s) {
+  switch (s) {
+    case Status::kOk:
+      return "ok";
+    case Status::kMismatch:
+      return "mismatch";
+    case Status::kMissingInHw:
+      return "missing-in-hw";
+    case Status::kMissingInKernel:
+      return "missing-in-kernel";
+    case Status::kOriginated:
+      return "originated";
+    case Status::kTerminated:
+      return "terminated";
+    case Status::kUnresolved:
+      return "unresolved";
+  }
+  return "?";
+}
+
+bool is_fault(Status s) {
+  return s == Status::kMismatch || s == Status::kMissingInHw || s == Status::kMissingInKernel;
+}
+
+std::size_t AuditResult::faults() const {
+  std::size_t n = 0;
+  for (const auto& [status, count] : counts) {
+    if (is_fault(status)) n += count;
+  }
+  return n;
+}
+
+AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
+                  const std::vector<std::string>& keys, const AuditProgress& progress) {
+  std::set<std::string> selected;
+  if (keys.empty()) {
+    for (const auto& [key, route] : kernel) selected.insert(key);
+    for (const auto& [key, route] : asic.mroutes) selected.insert(key);
+  } else {
+    // A key that names a route on neither side has nothing to report.
+    for (const auto& key : keys) {
+      if (kernel.count(key) || asic.mroutes.count(key)) selected.insert(key);
+    }
+  }
+
+  AuditResult result;
+  for (const Status s : kAllStatuses) result.counts[s] = 0;
+  AcceptingChecker checker;
+  std::size_t done = 0;
+  for (const auto& key : selected) {
+    RouteResult r;
+    r.key = key;
+    if (const auto k = kernel.find(key); k != kernel.end()) r.kernel = &k->second;
+    if (const auto h = asic.mroutes.find(key); h != asic.mroutes.end()) r.hardware = &h->second;
+
+    if (r.kernel == nullptr) {
+      r.status = Status::kMissingInKernel;
+    } else if (r.kernel->state == "unresolved") {
+      r.status = Status::kUnresolved;
+    } else {
+      auto cmp = asic.compare_mroute(key, r.kernel->iif, r.kernel->oil, checker);
+      r.status = status_of(cmp);
+      r.expected = std::move(cmp.expected);
+    }
+    ++result.counts[r.status];
+    result.routes.push_back(std::move(r));
+    if (progress) progress(++done, selected.size());
+  }
+  return result;
+}
+
+}  // namespace grpaudit::cli

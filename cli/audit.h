@@ -1,0 +1,59 @@
+#pragma once
+// Auditing a switch: every route of the kernel and of the ASIC gets exactly
+// one status.
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grpaudit/asic/asic.h"
+#include "kernel_routes.h"
+
+namespace grpaudit::cli {
+
+enum class Status {
+  kOk,
+  kMismatch,
+  kMissingInHw,
+  kMissingInKernel,
+  kOriginated,
+  kTerminated,
+  kUnresolved
+};
+
+// Every status in the order the summary lists them.
+inline constexpr std::array<Status, 7> kAllStatuses{
+    Status::kOk,         Status::kMismatch,   Status::kMissingInHw, Status::kMissingInKernel,
+    Status::kOriginated, Status::kTerminated, Status::kUnresolved};
+
+std::string_view status_name(Status s);
+bool is_fault(Status s);
+
+struct RouteResult {
+  std::string key;
+  Status status = Status::kOk;
+  const KernelRoute* kernel = nullptr;              // null when the kernel has no such route
+  const Hmroute* hardware = nullptr;                // null when the ASIC has no such route
+  std::optional<Asic::MrouteExpectation> expected;  // compared routes only
+};
+
+struct AuditResult {
+  std::vector<RouteResult> routes;  // in byte-wise order of key
+  std::map<Status, std::size_t> counts;
+  std::size_t faults() const;
+};
+
+// Called after each route with the number done and the total.
+using AuditProgress = std::function<void(std::size_t, std::size_t)>;
+
+// Compares the routes of `kernel` and `asic` (only those named by `keys`
+// when it is not empty). The results point into `kernel` and `asic`.
+AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
+                  const std::vector<std::string>& keys, const AuditProgress& progress = {});
+
+}  // namespace grpaudit::cli

@@ -1,0 +1,34 @@
+#pragma once
+// Progress on standard error while the long SDK reads and the comparison run;
+// shown only when standard error is a terminal.
+
+#include <chrono>
+#include <cstddef>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "grpaudit/asic/platform.h"
+
+namespace grpaudit::cli {
+
+class Progress {
+ public:
+  Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+  ~Progress() { clear(); }
+
+  void show(const std::string& text);
+  void count(const char* what, std::size_t done, std::size_t total);
+  void clear();
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+// `inner` with every SDK shell command announced on `progress`.
+Platform with_progress(Platform inner, std::shared_ptr<Progress> progress);
+
+}  // namespace grpaudit::cli

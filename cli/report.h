@@ -1,0 +1,21 @@
+#pragma once
+// Writing an audit: a text report for people, JSON for programs.
+
+#include <iosfwd>
+
+#include "audit.h"
+
+namespace grpaudit::cli {
+
+// Every faulty route (status, kernel side, the route's dump with its error
+// lines, what the kernel expected), then a one-line summary. `color` adds
+// terminal colours.
+void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& result, bool color);
+
+// One JSON object: {"routes": [...], "summary": {...}}.
+void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result);
+
+// {"error": {"kind": K, "message": M}}.
+void write_json_error(std::ostream& out, const std::string& kind, const std::string& message);
+
+}  // namespace grpaudit::cli
