@@ -3,27 +3,20 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli.h"
+#include "support/cli_run.h"
 #include "support/test_support.h"
 
 namespace grpaudit::cli {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
+using testing::CliRun;
 
 CliRun run(std::vector<std::string> args) {
-  args.insert(args.begin(), "grpaudit");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  const int status = grpaudit_main(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
+  return testing::run_cli(std::move(args));
 }
 
-const std::string kExample = std::string(GRPAUDIT_SOURCE_DIR) + "/examples/default.json";
+const std::string kExample =
+    std::string(GRPAUDIT_SOURCE_DIR) + "/tests/data/small_riot_switch.json";
 
 const std::string kExampleDump =
     "blue, (10.9.0.5,239.10.10.10), iif: 4102\n"
