@@ -1,50 +1,12 @@
-// Loading snapshot files and writing snapshot documents.
+// Writing snapshot documents.
 
 #include "grpaudit/platform/snapshot.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include <nlohmann/json.hpp>
 
 #include "grpaudit/asic/errors.h"
 
 namespace grpaudit::platform {
-namespace {
-
-// The whole file, or the errno of the failing call. Plain POSIX calls so the
-// error message can carry the system's reason.
-int read_whole_file(const std::string& path, std::string& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  char buf[65536];
-  int err = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0) {
-      out.append(buf, static_cast<std::size_t>(n));
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      err = errno;
-      break;
-    }
-  }
-  ::close(fd);
-  return err;
-}
-
-}  // namespace
-
-Snapshot load_snapshot(const std::string& path) {
-  std::string text;
-  if (const int err = read_whole_file(path, text); err != 0)
-    throw SnapshotError("snapshot " + path + ": cannot read: " + std::strerror(err));
-  return parse_snapshot(text, path);
-}
 
 std::string snapshot_to_json(const Snapshot& snap) {
   using nlohmann::ordered_json;
