@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace grpaudit::util {
@@ -21,7 +22,25 @@ Regex::Regex(std::string_view pattern, Mode mode) : pattern_(pattern) {
     pcre2_get_error_message(error, buf, sizeof buf);
     throw std::logic_error("bad pattern " + pattern_ + ": " + reinterpret_cast<char*>(buf));
   }
-  pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE);  // falls back to the interpreter on failure
+  // Falls back to the interpreter where the platform has no JIT.
+  jit_ = pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE) == 0;
+  std::uint32_t captures = 0;
+  pcre2_pattern_info(code_, PCRE2_INFO_CAPTURECOUNT, &captures);
+  if (captures + 1 > Match::kMaxGroups) {
+    pcre2_code_free(code_);
+    throw std::logic_error("pattern " + pattern_ + " has too many groups");
+  }
+  std::uint32_t name_count = 0;
+  std::uint32_t entry_size = 0;
+  PCRE2_SPTR table = nullptr;
+  pcre2_pattern_info(code_, PCRE2_INFO_NAMECOUNT, &name_count);
+  pcre2_pattern_info(code_, PCRE2_INFO_NAMEENTRYSIZE, &entry_size);
+  pcre2_pattern_info(code_, PCRE2_INFO_NAMETABLE, &table);
+  for (std::uint32_t i = 0; i < name_count; ++i) {
+    // Each entry: the group number in two bytes, then the name, NUL-terminated.
+    const auto* entry = table + i * entry_size;
+    names_.emplace_back(reinterpret_cast<const char*>(entry + 2), (entry[0] << 8) | entry[1]);
+  }
   data_ = pcre2_match_data_create_from_pattern(code_, nullptr);
   if (data_ == nullptr) {
     pcre2_code_free(code_);
@@ -35,8 +54,9 @@ Regex::~Regex() {
 }
 
 std::optional<Match> Regex::match(std::string_view subject) const {
-  const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0,
-                             0, data_, nullptr);
+  const auto* text = reinterpret_cast<PCRE2_SPTR>(subject.data());
+  const int rc = jit_ ? pcre2_jit_match(code_, text, subject.size(), 0, 0, data_, nullptr)
+                      : pcre2_match(code_, text, subject.size(), 0, 0, data_, nullptr);
   if (rc == PCRE2_ERROR_NOMATCH) return std::nullopt;
   if (rc < 0) {
     PCRE2_UCHAR buf[256];
@@ -44,22 +64,23 @@ std::optional<Match> Regex::match(std::string_view subject) const {
     throw std::runtime_error("pattern " + pattern_ + ": " + reinterpret_cast<char*>(buf));
   }
   Match m(this, subject);
-  const std::uint32_t pairs = pcre2_get_ovector_count(data_);
+  const std::size_t pairs =
+      std::min<std::size_t>(pcre2_get_ovector_count(data_), Match::kMaxGroups);
   const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data_);
-  m.offsets_.assign(ov, ov + 2 * pairs);
+  std::copy(ov, ov + 2 * pairs, m.offsets_.begin());
+  m.count_ = 2 * pairs;
   return m;
 }
 
 int Regex::group_number(std::string_view name) const {
-  const std::string n(name);
-  const int number =
-      pcre2_substring_number_from_name(code_, reinterpret_cast<PCRE2_SPTR>(n.c_str()));
-  if (number < 0) throw std::logic_error("pattern " + pattern_ + " has no group " + n);
-  return number;
+  for (const auto& [n, number] : names_) {
+    if (n == name) return number;
+  }
+  throw std::logic_error("pattern " + pattern_ + " has no group " + std::string(name));
 }
 
 std::string_view Match::group(std::size_t index) const {
-  if (2 * index + 1 >= offsets_.size()) return {};
+  if (2 * index + 1 >= count_) return {};
   const std::size_t b = offsets_[2 * index];
   const std::size_t e = offsets_[2 * index + 1];
   if (b == PCRE2_UNSET || e == PCRE2_UNSET || b > e || e > subject_.size()) return {};

@@ -6,6 +6,7 @@
 // either anchored at the start of the subject or searched anywhere, fixed at
 // compile time so that the JIT path is always taken.
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -26,12 +27,17 @@ class Match {
   std::string_view operator[](std::string_view name) const;
   std::string_view group(std::size_t index) const;
 
+  // Groups kept in the object itself: readers match every line of listings
+  // with hundreds of thousands of lines, and their patterns have few groups.
+  static constexpr std::size_t kMaxGroups = 8;
+
  private:
   friend class Regex;
   Match(const Regex* re, std::string_view subject) : re_(re), subject_(subject) {}
   const Regex* re_;
   std::string_view subject_;
-  std::vector<std::size_t> offsets_;  // start, end pairs; PCRE2_UNSET when unset
+  std::size_t count_ = 0;                              // offsets used
+  std::array<std::size_t, 2 * kMaxGroups> offsets_{};  // start, end pairs; PCRE2_UNSET when unset
 };
 
 class Regex {
@@ -56,6 +62,9 @@ class Regex {
   std::string pattern_;
   pcre2_code_8* code_ = nullptr;
   pcre2_match_data_8* data_ = nullptr;  // reused: the system runs on one thread
+  bool jit_ = false;
+  // Group names and numbers, read once from the compiled pattern.
+  std::vector<std::pair<std::string, int>> names_;
 };
 
 }  // namespace grpaudit::util

@@ -2,23 +2,47 @@
 
 namespace grpaudit::util {
 
+namespace {
+
+// Where the line that starts at `start` ends (its break, or the end of text).
+std::size_t line_end(std::string_view text, std::size_t start) {
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = start;
+  // Every character above '\r' is a plain one: one comparison for most.
+  while (i < n && (static_cast<unsigned char>(p[i]) > '\r' || (p[i] != '\n' && p[i] != '\r'))) ++i;
+  return i;
+}
+
+// Where the line after the break at `end` starts.
+std::size_t after_break(std::string_view text, std::size_t end) {
+  if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+    return end + 2;
+  }
+  return end + 1;
+}
+
+}  // namespace
+
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char c = text[i];
-    if (c != '\n' && c != '\r') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < n) lines.push_back(text.substr(start));
+  for (const std::string_view line : Lines(text)) lines.push_back(line);
   return lines;
 }
 
-std::vector<std::string_view> split_ws(std::string_view text) {
-  std::vector<std::string_view> words;
+void Lines::iterator::advance() {
+  if (next_ >= text_.size()) {
+    done_ = true;
+    return;
+  }
+  const std::size_t end = line_end(text_, next_);
+  line_ = text_.substr(next_, end - next_);
+  next_ = after_break(text_, end);
+  done_ = false;
+}
+
+void split_ws(std::string_view text, std::vector<std::string_view>& words) {
+  words.clear();
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n) {
@@ -28,6 +52,11 @@ std::vector<std::string_view> split_ws(std::string_view text) {
     while (i < n && !is_space(text[i])) ++i;
     words.push_back(text.substr(start, i - start));
   }
+}
+
+std::vector<std::string_view> split_ws(std::string_view text) {
+  std::vector<std::string_view> words;
+  split_ws(text, words);
   return words;
 }
 

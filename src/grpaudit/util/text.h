@@ -5,6 +5,7 @@
 // line breaks are \n, \r\n and \r. Every function returns views into the text
 // it was given, so the text must outlive the result.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,51 @@ constexpr bool is_space(char c) {
 // line; empty text yields no lines.
 std::vector<std::string_view> split_lines(std::string_view text);
 
+// The same lines, one at a time, for listings too long to hold a vector of:
+//   for (std::string_view line : Lines(text)) ...
+class Lines {
+ public:
+  class iterator {
+   public:
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    iterator() = default;
+    std::string_view operator*() const { return line_; }
+    iterator& operator++() {
+      advance();
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator old = *this;
+      advance();
+      return old;
+    }
+    bool operator==(const iterator& o) const {
+      return done_ == o.done_ && (done_ || next_ == o.next_);
+    }
+
+   private:
+    friend class Lines;
+    explicit iterator(std::string_view text) : text_(text) { advance(); }
+    void advance();
+    std::string_view text_;
+    std::string_view line_;
+    std::size_t next_ = 0;  // where the line after line_ starts
+    bool done_ = true;
+  };
+
+  explicit Lines(std::string_view text) : text_(text) {}
+  iterator begin() const { return iterator(text_); }
+  iterator end() const { return iterator(); }
+
+ private:
+  std::string_view text_;
+};
+
 // Words of `text` at runs of white space; never yields an empty word.
 std::vector<std::string_view> split_ws(std::string_view text);
+// The same into `words`, whose storage is reused from row to row.
+void split_ws(std::string_view text, std::vector<std::string_view>& words);
 
 // The first word of `text`, or an empty view when it holds none.
 std::string_view first_word(std::string_view text);
