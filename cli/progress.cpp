@@ -16,6 +16,10 @@ class AnnouncingShell : public asicterm::asicterm {
     progress_->show("reading the ASIC: " + cmd);
     return inner_->run(cmd);
   }
+  std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
+    progress_->show("reading the ASIC: " + cmd);
+    return inner_->run_shared(cmd);
+  }
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool fields,
                                            std::int64_t start, std::int64_t entries) override {
     progress_->show(fmt::format("reading the ASIC: {} entry {}", table, start));

@@ -61,12 +61,20 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   }
 }
 
-std::string Asic::sdk_run(const std::string& cmd, const std::string& timeout_text) {
+std::shared_ptr<const std::string> Asic::sdk_run(const std::string& cmd,
+                                                 const std::string& timeout_text) {
   try {
-    return bcm->run(cmd);
+    return bcm->run_shared(cmd);
   } catch (const ShellIoError&) {
     throw std::runtime_error(timeout_text);
   }
+}
+
+std::shared_ptr<const std::string> Asic::cmd_output(const std::vector<std::string>& cmdList,
+                                                    const std::string& dispStr) const {
+  SharedRunResult result = host_->run_shared(cmdList);
+  if (result.status != 0) return std::make_shared<const std::string>(dispStr);
+  return std::move(result.out);
 }
 
 std::optional<std::string> Asic::_get_cmd_output(Host& host,

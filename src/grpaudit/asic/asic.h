@@ -238,8 +238,13 @@ class Asic {
 
  private:
   // Runs an SDK shell command; the shell's time-out becomes a runtime error
-  // with `timeout_text`. Other errors pass through.
-  std::string sdk_run(const std::string& cmd, const std::string& timeout_text);
+  // with `timeout_text`. Other errors pass through. The output is shared with
+  // the shell where it holds it: listings run to megabytes.
+  std::shared_ptr<const std::string> sdk_run(const std::string& cmd,
+                                             const std::string& timeout_text);
+  // _get_cmd_output, with the output shared with the Host where it can be.
+  std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
+                                                const std::string& dispStr) const;
 
   std::shared_ptr<Host> host_;
 };

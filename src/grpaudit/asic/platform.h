@@ -31,6 +31,12 @@ class asicterm {
   // The whole text output of one shell command line. Throws
   // grpaudit::ShellIoError when the shell does not answer in time.
   virtual std::string run(const std::string& cmd) = 0;
+  // run() without the copy: the same answers and errors, with the output
+  // shared instead of copied where the shell already holds it (a replayed
+  // snapshot). Listings of a large switch run to megabytes.
+  virtual std::shared_ptr<const std::string> run_shared(const std::string& cmd) {
+    return std::make_shared<const std::string>(run(cmd));
+  }
   // `entries` consecutive entries of memory table `table` from index `start`,
   // decoded into fields (all fields when `fields` is true).
   virtual std::vector<Fields> gettable(const std::string& table, bool fields, std::int64_t start,
@@ -81,6 +87,12 @@ struct RunResult {
   std::string out;  // standard output, exactly as written
 };
 
+// A RunResult whose output may be shared with the Host that gave it.
+struct SharedRunResult {
+  int status = 0;
+  std::shared_ptr<const std::string> out;  // never null
+};
+
 // The Linux machine.
 class Host {
  public:
@@ -89,6 +101,11 @@ class Host {
   // standard error discarded, and waits for it. Throws std::system_error when
   // the program cannot be started.
   virtual RunResult run(const std::vector<std::string>& argv) = 0;
+  // run() without the copy of the output, as asicterm::run_shared.
+  virtual SharedRunResult run_shared(const std::vector<std::string>& argv) {
+    RunResult r = run(argv);
+    return {r.status, std::make_shared<const std::string>(std::move(r.out))};
+  }
   // Runs `cmdline` through /bin/sh -c and returns its exit status.
   virtual int run_shell(const std::string& cmdline) = 0;
   virtual bool is_regular_file(const std::string& path) = 0;

@@ -16,10 +16,46 @@ namespace {
 
 using Fields = std::map<std::string, std::string>;
 
-std::string_view field_or(const Fields& fields, const std::string& name, std::string_view dflt) {
-  const auto it = fields.find(name);
-  return it == fields.end() ? dflt : std::string_view(it->second);
+const util::Regex& entry_re() {
+  static const util::Regex re(R"(\[(?P<key>\d+)\]: \<(?P<data>\S+)\>)", util::Regex::Mode::kSearch);
+  return re;
 }
+
+// The NAME=VALUE pieces of an entry's field list, as field_dict_build reads
+// them, in order and without copies: a later piece of a name replaces an
+// earlier one, so lookups take the last.
+class FieldList {
+ public:
+  explicit FieldList(std::string_view data) {
+    std::size_t start = 0;
+    for (;;) {
+      const std::size_t comma = data.find(',', start);
+      const std::string_view piece = data.substr(
+          start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+      // The value ends at a second "=", if any; a piece without "=" counts for nothing.
+      if (const std::size_t eq = piece.find('='); eq != std::string_view::npos) {
+        const std::string_view rest = piece.substr(eq + 1);
+        fields_.emplace_back(piece.substr(0, eq), rest.substr(0, rest.find('=')));
+      }
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+  }
+
+  const std::string_view* find(std::string_view name) const {
+    for (auto it = fields_.rbegin(); it != fields_.rend(); ++it) {
+      if (it->first == name) return &it->second;
+    }
+    return nullptr;
+  }
+  std::string_view get_or(std::string_view name, std::string_view dflt) const {
+    const std::string_view* v = find(name);
+    return v == nullptr ? dflt : *v;
+  }
+
+ private:
+  std::vector<std::pair<std::string_view, std::string_view>> fields_;
+};
 
 // Some fields are printed in hexadecimal only when they carry the prefix.
 std::int64_t parse_dec_or_prefixed_hex(std::string_view text) {
@@ -38,8 +74,7 @@ std::string dotted(std::string_view hex_text) {
 }  // namespace
 
 FieldDict field_dict_build(std::string_view entry) {
-  static const util::Regex re(R"(\[(?P<key>\d+)\]: \<(?P<data>\S+)\>)", util::Regex::Mode::kSearch);
-  const auto m = re.match(entry);
+  const auto m = entry_re().match(entry);
   if (!m) return {std::nullopt, {}};
   Fields fields;
   for (const std::string_view piece : util::split_at((*m)["data"], ",")) {
@@ -52,21 +87,24 @@ FieldDict field_dict_build(std::string_view entry) {
 
 void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
                                std::map<std::string, Hmroute>& mroutes) {
-  for (const std::string_view line : util::split_lines(text)) {
-    const auto [key, fields] = field_dict_build(line);
-    if (!key) continue;
-    const std::int64_t val_0 = util::parse_dec(field_or(fields, "VALID_0", "0"));
-    const std::int64_t val_1 = util::parse_dec(field_or(fields, "VALID_1", "0"));
+  // field_dict_build for each line, without building its map.
+  for (const std::string_view line : util::Lines(text)) {
+    const auto m = entry_re().match(line);
+    if (!m) continue;
+    const FieldList fields((*m)["data"]);
+    const std::int64_t val_0 = util::parse_dec(fields.get_or("VALID_0", "0"));
+    const std::int64_t val_1 = util::parse_dec(fields.get_or("VALID_1", "0"));
     if (val_0 == 0 && val_1 == 0) continue;
-    std::string sip = dotted(field_or(fields, "SOURCE_IP_ADDR", "0x0"));
-    const auto group = fields.find("GROUP_IP_ADDR");
-    if (group == fields.end()) {
-      throw std::out_of_range("no GROUP_IP_ADDR in valid entry " + *key + ": " + util::quote(line));
+    std::string sip = dotted(fields.get_or("SOURCE_IP_ADDR", "0x0"));
+    const std::string_view* group = fields.find("GROUP_IP_ADDR");
+    if (group == nullptr) {
+      throw std::out_of_range("no GROUP_IP_ADDR in valid entry " + std::string((*m)["key"]) + ": " +
+                              util::quote(line));
     }
-    std::string dip = dotted(group->second);
-    std::string vrf = vrf_name(parse_dec_or_prefixed_hex(field_or(fields, "VRF_ID", "0")));
-    const std::int64_t iif = parse_dec_or_prefixed_hex(field_or(fields, "EXPECTED_L3_IIF", "0"));
-    const std::int64_t mcast_grp = util::parse_hex(field_or(fields, "L3MC_INDEX", "0"));
+    std::string dip = dotted(*group);
+    std::string vrf = vrf_name(parse_dec_or_prefixed_hex(fields.get_or("VRF_ID", "0")));
+    const std::int64_t iif = parse_dec_or_prefixed_hex(fields.get_or("EXPECTED_L3_IIF", "0"));
+    const std::int64_t mcast_grp = util::parse_hex(fields.get_or("L3MC_INDEX", "0"));
     std::string route_key = make_route_key(vrf, sip, dip);
     mroutes.insert_or_assign(std::move(route_key), Hmroute(std::move(sip), std::move(dip), iif,
                                                            mcast_grp, std::move(vrf)));
@@ -84,7 +122,7 @@ Asic::FieldDict Asic::_field_dict_build(std::string_view entry) {
 void Asic::_parse_l3_entry_ipmc_table() {
   const std::string cmd = "dump chg l3_entry_ipv4_multicast";
   hw::parse_l3_entry_ipmc_table(
-      sdk_run(cmd, cmd), [this](std::int64_t id) { return vrf_db->vrf_id2name(id); }, mroutes);
+      *sdk_run(cmd, cmd), [this](std::int64_t id) { return vrf_db->vrf_id2name(id); }, mroutes);
 }
 
 }  // namespace grpaudit

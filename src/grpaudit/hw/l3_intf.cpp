@@ -19,9 +19,10 @@ void parse_l3_intf(std::string_view text, std::map<std::int64_t, std::int64_t>& 
   const Words title = util::split_ws(header);
   const std::int64_t intf_index = header_index(title, "Intf", header);
   const std::int64_t vlan_index = header_index(title, "VLAN", header);
+  Words l3_intf;
   for (std::size_t i = 3; i < lines.size(); ++i) {
     const std::string_view line = lines[i];
-    const Words l3_intf = util::split_ws(line);
+    util::split_ws(line, l3_intf);
     if (static_cast<std::int64_t>(l3_intf.size()) < vlan_index) continue;
     const std::int64_t intf = util::parse_dec(field_at(l3_intf, intf_index, line));
     const std::int64_t vlan = util::parse_dec(field_at(l3_intf, vlan_index, line));
@@ -30,9 +31,10 @@ void parse_l3_intf(std::string_view text, std::map<std::int64_t, std::int64_t>& 
 }
 
 void parse_l3_intf_nhi(std::string_view text, std::map<std::int64_t, std::int64_t>& l3_intf_nhi) {
-  for (const std::string_view line : util::split_lines(text)) {
+  Words nhi_output;
+  for (const std::string_view line : util::Lines(text)) {
     if (!util::contains(line, "nhi")) continue;
-    const Words nhi_output = util::split_ws(line);
+    util::split_ws(line, nhi_output);
     if (nhi_output.size() < 6) continue;
     const std::int64_t nhi = util::parse_dec(nhi_output[5]);
     const std::int64_t intf = util::parse_dec(nhi_output[1]);
@@ -89,19 +91,19 @@ class DebugOutputSwitchBack {
 }  // namespace
 
 void Asic::_parse_l3_intf() {
-  hw::parse_l3_intf(sdk_run("l3 intf show", "l3 intf show"), l3_intfs);
+  hw::parse_l3_intf(*sdk_run("l3 intf show", "l3 intf show"), l3_intfs);
 }
 
 void Asic::_parse_l3_intf_nhi() {
   enable_hwprogd_debug(*this);
   DebugOutputSwitchBack guard(*this);
   const std::vector<std::string> cat{"cat", "/quorvex/hwprogd/debug/mroute/info"};
-  hw::parse_l3_intf_nhi(_get_cmd_output(cat, ""), l3_intf_nhi);
+  hw::parse_l3_intf_nhi(*cmd_output(cat, ""), l3_intf_nhi);
   guard.switch_back();
 }
 
 std::optional<std::pair<std::string, std::string>> Asic::get_l3_egress(const std::string& intf) {
-  return hw::find_l3_egress(sdk_run("l3 egress show", "l3 show"), intf);
+  return hw::find_l3_egress(*sdk_run("l3 egress show", "l3 show"), intf);
 }
 
 }  // namespace grpaudit

@@ -51,7 +51,7 @@ void parse_portmap(std::string_view text, const LinuxNameFn& bcm2linux,
 void parse_pvlan_show(std::string_view text, const PortVidFn& set_port_vid) {
   static const util::Regex re(R"(Port (?P<port>\S+) default VLAN is (?P<vlan>\d+))",
                               util::Regex::Mode::kAnchored);
-  for (const std::string_view line : util::split_lines(text)) {
+  for (const std::string_view line : util::Lines(text)) {
     const auto m = re.match(line);
     if (!m) continue;
     const std::int64_t port_vid = util::parse_dec((*m)["vlan"]);
@@ -64,17 +64,17 @@ void parse_pvlan_show(std::string_view text, const PortVidFn& set_port_vid) {
 namespace grpaudit {
 
 bool Asic::_is_1G_chip() {
-  return hw::is_1g_chip(sdk_run("show unit", "show unit timed out"));
+  return hw::is_1g_chip(*sdk_run("show unit", "show unit timed out"));
 }
 
 void Asic::_parse_portmap() {
   hw::parse_portmap(
-      sdk_run("show portmap", "show portmap timed out"),
+      *sdk_run("show portmap", "show portmap timed out"),
       [this](const std::string& dport) { return pt->bcm2linux(dport); }, portmap);
 }
 
 void Asic::_parse_ports() {
-  hw::parse_pvlan_show(sdk_run("pvlan show", "pvlan show"),
+  hw::parse_pvlan_show(*sdk_run("pvlan show", "pvlan show"),
                        [this](const std::string& dport, std::int64_t port_vid) {
                          _update_portmap_port_vid(dport, port_vid);
                        });

@@ -13,23 +13,31 @@ namespace grpaudit::hw {
 
 void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
                           std::map<std::int64_t, ReplicationGroup>& groups) {
-  const auto pieces = util::split_at(text, "Group");
-  for (std::size_t i = 1; i < pieces.size(); ++i) parse_one_repl_group(pieces[i], ctx, groups);
+  constexpr std::string_view kGroup = "Group";
+  std::size_t start = text.find(kGroup);
+  while (start != std::string_view::npos) {
+    start += kGroup.size();
+    const std::size_t next = text.find(kGroup, start);
+    const std::size_t end = next == std::string_view::npos ? text.size() : next;
+    parse_one_repl_group(text.substr(start, end - start), ctx, groups);
+    start = next;
+  }
 }
 
 void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
                           std::map<std::int64_t, ReplicationGroup>& groups) {
   static const util::Regex member_re(R"(\s+port (?P<port>\S+), encap id (?P<intf>[+-]?\d+))",
                                      util::Regex::Mode::kAnchored);
-  const auto group = util::split_lines(piece);
+  const util::Lines group(piece);
+  auto line = group.begin();
   // L2 groups carry bridged traffic only; routes never use them.
-  if (group.empty() || util::contains(group[0], "L2")) return;
-  const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(group[0]), 0, group[0]));
+  if (line == group.end() || util::contains(*line, "L2")) return;
+  const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(*line), 0, *line));
 
   std::vector<Encap> l2_encaps;
   std::vector<Encap> l3_encaps;
-  for (std::size_t i = 1; i < group.size(); ++i) {
-    const auto m = member_re.match(group[i]);
+  for (++line; line != group.end(); ++line) {
+    const auto m = member_re.match(*line);
     if (!m) continue;
     const std::string dport((*m)["port"]);
     if (dport == "cpu0") continue;
@@ -84,7 +92,7 @@ hw::ReplGroupContext repl_group_context(Asic& asic) {
 }  // namespace
 
 void Asic::_parse_multicast_repln_groups() {
-  hw::parse_multicast_show(sdk_run("multicast show", "multicast show"), repl_group_context(*this),
+  hw::parse_multicast_show(*sdk_run("multicast show", "multicast show"), repl_group_context(*this),
                            replication_groups);
 }
 

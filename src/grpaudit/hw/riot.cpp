@@ -30,13 +30,13 @@ std::int64_t l3_iif_of(const std::vector<asicterm::Fields>& entries, std::string
 namespace grpaudit {
 
 bool Asic::_is_riot_enabled() {
-  return hw::parse_l3_ingress_mode(sdk_run("sc L3IngressMode", "sc L3IngressMode timed out"));
+  return hw::parse_l3_ingress_mode(*sdk_run("sc L3IngressMode", "sc L3IngressMode timed out"));
 }
 
 std::string Asic::_get_vlan_riot_memtable_name() {
   if (!riot_enable) return "";
   const std::string cmd = "listmem VLAN";
-  return hw::riot_memtable_from_listmem(sdk_run(cmd, cmd));
+  return hw::riot_memtable_from_listmem(*sdk_run(cmd, cmd));
 }
 
 std::optional<std::int64_t> Asic::_hw_vlan_to_iif(std::int64_t iif_vlan) {

@@ -35,11 +35,11 @@ namespace grpaudit {
 
 void Asic::_parse_vlan(std::int64_t vid) {
   const std::string vlan_cmd = fmt::format("vlan show {}", vid);
-  const auto untagged = hw::parse_vlan_show(sdk_run(vlan_cmd, vlan_cmd));
+  const auto untagged = hw::parse_vlan_show(*sdk_run(vlan_cmd, vlan_cmd));
   std::optional<std::vector<std::string>> ports;
   if (untagged) {
     const std::string ports_cmd = "ports " + untagged->ports;
-    ports = hw::parse_port_names(sdk_run(ports_cmd, ports_cmd));
+    ports = hw::parse_port_names(*sdk_run(ports_cmd, ports_cmd));
   }
   if (!ports) {
     // The table does not change while this object lives: asking again would

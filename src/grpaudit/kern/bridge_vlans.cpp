@@ -67,7 +67,7 @@ void Asic::_kern_create_vlan_cache() {
   kern_vlan_cache_created = true;
 
   const json listing =
-      json::parse(_get_cmd_output(kern::command_argv("/sbin/bridge -j vlan show"), "{}"));
+      json::parse(*cmd_output(kern::command_argv("/sbin/bridge -j vlan show"), "{}"));
   if (listing.is_object() && listing.empty()) return;  // the fallback of a failed listing
   if (!listing.is_array()) wrong_type(listing, "expected an array of ports");
 

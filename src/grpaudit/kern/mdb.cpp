@@ -17,12 +17,12 @@ std::string mdb_key(std::int64_t vid, std::string_view grp_mac) {
   return fmt::format("{}.{}", vid, grp_mac);
 }
 
-// The first router port of a "router ports on <bridge>: ..." line, or none.
+// The first router port of a "router ports on <bridge>: ..." line (`prefix`
+// is the line's start up to the port), or none.
 // The bridge name is compared as plain text: the kernel names the bridge
 // itself, and a name is not a pattern.
-std::optional<std::string> router_port(std::string_view line, const std::string& bridge) {
+std::optional<std::string> router_port(std::string_view line, std::string_view prefix) {
   static const util::Regex rport_re(R"((?P<rport>\S+))", util::Regex::Mode::kAnchored);
-  const std::string prefix = "router ports on " + bridge + ": ";
   if (!line.starts_with(prefix)) return std::nullopt;
   const auto m = rport_re.match(line.substr(prefix.size()));
   if (!m) return std::nullopt;
@@ -44,13 +44,13 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   }
 
   // A name the kernel cannot have lists nothing, as an unknown bridge would.
-  const std::string out =
+  const auto out =
       kern::kernel_cannot_name(orig_dev)
-          ? std::string()
-          : _get_cmd_output(
+          ? std::make_shared<const std::string>()
+          : cmd_output(
                 kern::command_argv(fmt::format("/sbin/bridge -d -s mdb show dev {}", orig_dev)),
                 "");
-  const auto lines = util::split_lines(out);
+  const auto lines = util::split_lines(*out);
   const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_get(orig_dev);
   // Stored before parsing: a parse that fails leaves what it had read.
   KernMdbCache& mdb =
@@ -68,8 +68,9 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     }
   };
 
+  const std::string rport_prefix = "router ports on " + orig_dev + ": ";
   for (const auto line : lines) {
-    const auto rport = router_port(line, orig_dev);
+    const auto rport = router_port(line, rport_prefix);
     if (!rport) continue;
     if (vlan_filtering == 0) {
       add_router_port(mdb.mdb_rports.try_emplace(-1, -1).first->second, *rport);

@@ -29,6 +29,12 @@ class RecordingShell : public asicterm::asicterm {
     return out;
   }
 
+  std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
+    auto out = inner_->run_shared(cmd);
+    snap_->sdk_commands[cmd] = *out;
+    return out;
+  }
+
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool fields,
                                            std::int64_t start, std::int64_t entries) override {
     auto rows = inner_->gettable(table, fields, start, entries);
@@ -90,6 +96,12 @@ class RecordingHost : public Host {
   RunResult run(const std::vector<std::string>& argv) override {
     RunResult r = inner_->run(argv);
     snap_->host_commands[host_command_key(argv)] = HostCommand{r.status, r.out};
+    return r;
+  }
+
+  SharedRunResult run_shared(const std::vector<std::string>& argv) override {
+    SharedRunResult r = inner_->run_shared(argv);
+    snap_->host_commands[host_command_key(argv)] = HostCommand{r.status, *r.out};
     return r;
   }
 

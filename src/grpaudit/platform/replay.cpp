@@ -18,11 +18,14 @@ class ReplayShell : public asicterm::asicterm {
  public:
   explicit ReplayShell(SnapPtr snap) : snap_(std::move(snap)) {}
 
-  std::string run(const std::string& cmd) override {
+  std::string run(const std::string& cmd) override { return *run_shared(cmd); }
+
+  // The answer points into the snapshot, which it keeps alive.
+  std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
     const auto it = snap_->sdk_commands.find(cmd);
     if (it == snap_->sdk_commands.end())
       throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
-    return it->second;
+    return {snap_, &it->second};
   }
 
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool /*fields*/,
@@ -99,10 +102,13 @@ class ReplayHost : public Host {
         dirs_(by_normalized_path(snap_->host_dirs)) {}
 
   RunResult run(const std::vector<std::string>& argv) override {
-    const auto it = snap_->host_commands.find(host_command_key(argv));
-    if (it == snap_->host_commands.end())
-      no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
-    return RunResult{it->second.status, it->second.stdout_text};
+    const HostCommand& cmd = command(argv);
+    return RunResult{cmd.status, cmd.stdout_text};
+  }
+
+  SharedRunResult run_shared(const std::vector<std::string>& argv) override {
+    const HostCommand& cmd = command(argv);
+    return {cmd.status, std::shared_ptr<const std::string>(snap_, &cmd.stdout_text)};
   }
 
   // Nothing recorded a shell command's effect, so there is nothing to replay.
@@ -129,6 +135,13 @@ class ReplayHost : public Host {
   }
 
  private:
+  const HostCommand& command(const std::vector<std::string>& argv) const {
+    const auto it = snap_->host_commands.find(host_command_key(argv));
+    if (it == snap_->host_commands.end())
+      no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
+    return it->second;
+  }
+
   SnapPtr snap_;
   // Point into *snap_, which this object keeps alive.
   std::map<std::string, const std::string*> files_;

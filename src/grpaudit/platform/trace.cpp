@@ -32,6 +32,11 @@ class TracedShell : public asicterm::asicterm {
     return inner_->run(cmd);
   }
 
+  std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
+    emit(*log_, ordered_json{{"sdk", cmd}});
+    return inner_->run_shared(cmd);
+  }
+
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool fields,
                                            std::int64_t start, std::int64_t entries) override {
     emit(*log_, ordered_json{{"gettable", table}, {"start", start}, {"entries", entries}});
@@ -53,6 +58,18 @@ class TracedHost : public Host {
     RunResult result;
     try {
       result = inner_->run(argv);
+    } catch (const std::system_error&) {
+      emit(*log_, ordered_json{{"run", host_command_key(argv)}, {"status", nullptr}});
+      throw;
+    }
+    emit(*log_, ordered_json{{"run", host_command_key(argv)}, {"status", result.status}});
+    return result;
+  }
+
+  SharedRunResult run_shared(const std::vector<std::string>& argv) override {
+    SharedRunResult result;
+    try {
+      result = inner_->run_shared(argv);
     } catch (const std::system_error&) {
       emit(*log_, ordered_json{{"run", host_command_key(argv)}, {"status", nullptr}});
       throw;
