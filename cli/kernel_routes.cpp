@@ -1,6 +1,9 @@
 #include "kernel_routes.h"
 
+#include <simdjson.h>
+
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 
 #include "grpaudit/records/route_key.h"
@@ -40,13 +43,99 @@ std::string text_member(const json& obj, const char* member, const char* command
   return it->get<std::string>();
 }
 
-std::string route_vrf(const json& route, const std::map<std::string, std::string>& vrfs) {
-  if (!route.contains("table")) return "default";
-  const std::string table = text_or_number(route, "table", kMrouteListCommand);
+std::string vrf_of_table(const std::string& table, const std::map<std::string, std::string>& vrfs) {
   if (table == "default" || table == "main" || table == "253" || table == "254") return "default";
   if (const auto it = vrfs.find(table); it != vrfs.end()) return it->second;
   return table;
 }
+
+std::string route_vrf(const json& route, const std::map<std::string, std::string>& vrfs) {
+  if (!route.contains("table")) return "default";
+  return vrf_of_table(text_or_number(route, "table", kMrouteListCommand), vrfs);
+}
+
+// The route listing of a large switch runs to megabytes. simdjson reads it in
+// a fraction of the time, but only what is plainly well-formed: anything else
+// (not JSON, a member of the wrong type, an integer beyond 64 bits) gives
+// none, and the checked reading below has the last word, errors included.
+namespace fast {
+
+namespace sj = simdjson;
+
+bool text(sj::dom::element e, std::string& out) {
+  std::string_view v;
+  if (e.get(v)) return false;
+  out.assign(v);
+  return true;
+}
+
+bool route(sj::dom::element e, const std::map<std::string, std::string>& vrfs, KernelRoute& r) {
+  sj::dom::object obj;
+  if (e.get(obj)) return false;
+  // Of a member given twice the last counts, as in the checked reading.
+  std::optional<sj::dom::element> src, dst, iif, state, multipath, table;
+  for (const auto field : obj) {
+    const std::string_view k = field.key;
+    if (k == "src")
+      src = field.value;
+    else if (k == "dst")
+      dst = field.value;
+    else if (k == "iif")
+      iif = field.value;
+    else if (k == "state")
+      state = field.value;
+    else if (k == "multipath")
+      multipath = field.value;
+    else if (k == "table")
+      table = field.value;
+  }
+  if (!src || !dst || !iif || !text(*src, r.src) || !text(*dst, r.dst) || !text(*iif, r.iif))
+    return false;
+  if (state && !text(*state, r.state)) return false;
+  if (multipath) {
+    sj::dom::array hops;
+    if (multipath->get(hops)) return false;
+    for (const auto hop : hops) {
+      sj::dom::object h;
+      if (hop.get(h)) return false;
+      std::optional<sj::dom::element> oif;
+      for (const auto field : h) {
+        if (field.key == "oif") oif = field.value;
+      }
+      if (!oif || !text(*oif, r.oil.emplace_back())) return false;
+    }
+  }
+  r.vrf = "default";
+  if (table) {
+    std::string t;
+    std::int64_t n = 0;
+    if (table->is_int64() && !table->get(n)) {
+      t = std::to_string(n);
+    } else if (!text(*table, t)) {
+      return false;
+    }
+    r.vrf = vrf_of_table(t, vrfs);
+  }
+  r.key = make_route_key(r.vrf, r.src, r.dst);
+  return true;
+}
+
+std::optional<std::map<std::string, KernelRoute>> routes(
+    const std::string& listing, const std::map<std::string, std::string>& vrfs) {
+  sj::dom::parser parser;
+  sj::dom::array entries;
+  if (parser.parse(listing).get(entries)) return std::nullopt;
+  std::map<std::string, KernelRoute> out;
+  for (const auto entry : entries) {
+    KernelRoute r;
+    if (!route(entry, vrfs, r)) return std::nullopt;
+    std::string key = r.key;
+    out.insert_or_assign(std::move(key), std::move(r));
+  }
+  return out;
+}
+
+}  // namespace fast
 
 }  // namespace
 
@@ -67,6 +156,8 @@ std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json)
 
 std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs) {
+  if (util::strip(mroute_json).empty()) return {};
+  if (auto routes = fast::routes(mroute_json, vrfs)) return std::move(*routes);
   std::map<std::string, KernelRoute> routes;
   for (const json& entry : parse_array(mroute_json, kMrouteListCommand)) {
     if (!entry.is_object()) bad(kMrouteListCommand, "an entry is not an object");
@@ -97,9 +188,9 @@ std::map<std::string, std::string> read_vrf_tables(Host& host) {
 
 std::map<std::string, KernelRoute> read_kernel_routes(Host& host) {
   const auto vrfs = read_vrf_tables(host);
-  const RunResult r = host.run({"/bin/ip", "-j", "mroute", "show", "table", "all"});
+  const SharedRunResult r = host.run_shared({"/bin/ip", "-j", "mroute", "show", "table", "all"});
   if (r.status != 0) throw std::runtime_error("cannot read the kernel's multicast routes");
-  return parse_kernel_routes(r.out, vrfs);
+  return parse_kernel_routes(*r.out, vrfs);
 }
 
 }  // namespace grpaudit::cli
