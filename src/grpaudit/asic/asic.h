@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "grpaudit/asic/lookup_index.h"
 #include "grpaudit/asic/platform.h"
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
@@ -246,7 +247,14 @@ class Asic {
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
                                                 const std::string& dispStr) const;
 
+  // Positions of the port map entries named `dport` (null: none), checked
+  // against the table.
+  const std::vector<std::size_t>* dport_positions(const std::string& dport) const;
+
   std::shared_ptr<Host> host_;
+  mutable detail::PortmapIndex portmap_index_;
+  mutable detail::VlanXlateIndex xlate_index_;
+  mutable detail::NameSetIndex linux_ports_index_;
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

@@ -15,7 +15,8 @@
 namespace grpaudit {
 
 std::string Asic::_kern_dev_kind_parse(const std::string& dev) {
-  if (std::find(linux_ports.begin(), linux_ports.end(), dev) != linux_ports.end()) return "swp";
+  linux_ports_index_.sync(linux_ports);
+  if (linux_ports_index_.contains(dev)) return "swp";
   if (kern::kernel_cannot_name(dev)) return "unk";
 
   const std::string out =

@@ -14,23 +14,43 @@
 
 namespace grpaudit {
 
+// The indexes answer as these scans in table order would (first match
+// wins); every position they give is checked against the table, which is
+// indexed anew when it no longer fits.
+
+const std::vector<std::size_t>* Asic::dport_positions(const std::string& dport) const {
+  for (const bool force : {false, true}) {
+    portmap_index_.sync(portmap, force);
+    const auto* positions = portmap_index_.by_dport(dport);
+    if (positions == nullptr) return nullptr;
+    const bool fits = std::all_of(positions->begin(), positions->end(), [&](std::size_t i) {
+      return i < portmap.size() && portmap[i].dport == dport;
+    });
+    if (fits) return positions;
+  }
+  return nullptr;
+}
+
 void Asic::_update_portmap_port_vid(const std::string& dport, std::int64_t port_vid) {
   // Every entry of that name: the port map does not enforce unique names.
-  for (auto& entry : portmap) {
-    if (entry.dport == dport) entry.update_port_vid(port_vid);
+  if (const auto* positions = dport_positions(dport)) {
+    for (const std::size_t i : *positions) portmap[i].update_port_vid(port_vid);
   }
 }
 
 std::int64_t Asic::_dport2logical_port(const std::string& dport) const {
-  for (const auto& entry : portmap) {
-    if (entry.dport == dport) return entry.logical_port;
-  }
-  return -1;
+  const auto* positions = dport_positions(dport);
+  return positions == nullptr ? -1 : portmap[positions->front()].logical_port;
 }
 
 std::pair<std::int64_t, std::int64_t> Asic::_get_logical_port_and_pvid(
     const std::string& linux_port) const {
-  for (const auto& entry : portmap) {
+  for (const bool force : {false, true}) {
+    portmap_index_.sync(portmap, force);
+    const std::ptrdiff_t i = portmap_index_.by_linux_port(linux_port);
+    if (i < 0) return {-1, -1};
+    if (static_cast<std::size_t>(i) >= portmap.size()) continue;
+    const auto& entry = portmap[static_cast<std::size_t>(i)];
     if (entry.linux_port == linux_port) return {entry.logical_port, entry.port_vid};
   }
   return {-1, -1};
@@ -53,30 +73,62 @@ std::int64_t Asic::_ivid2evid(const std::string& dport, std::int64_t ivid) {
   if (lport == -1) return ivid;
   // A translation takes precedence over untagged membership, which may cost
   // SDK commands and is therefore asked last.
-  for (const auto& x : vlan_xlate) {
-    if (x.lport == lport && x.ivid == ivid) return x.evid;
+  for (const bool force : {false, true}) {
+    xlate_index_.sync(vlan_xlate, force);
+    const std::ptrdiff_t i = xlate_index_.by_ivid(lport, ivid);
+    if (i < 0) break;
+    if (static_cast<std::size_t>(i) < vlan_xlate.size()) {
+      const auto& x = vlan_xlate[static_cast<std::size_t>(i)];
+      if (x.lport == lport && x.ivid == ivid) return x.evid;
+    }
   }
   if (_is_port_untagged_for_vid(dport, ivid)) return -1;
   return ivid;
 }
 
 std::int64_t Asic::_evid2ivid(std::int64_t logical_port, std::int64_t evid) const {
-  for (const auto& x : vlan_xlate) {
-    if (x.lport == logical_port && x.evid == evid) return x.ivid;
+  for (const bool force : {false, true}) {
+    xlate_index_.sync(vlan_xlate, force);
+    const std::ptrdiff_t i = xlate_index_.by_evid(logical_port, evid);
+    if (i < 0) return -1;
+    if (static_cast<std::size_t>(i) < vlan_xlate.size()) {
+      const auto& x = vlan_xlate[static_cast<std::size_t>(i)];
+      if (x.lport == logical_port && x.evid == evid) return x.ivid;
+    }
   }
   return -1;
 }
 
 std::string Asic::_grp_ip2mac(std::string_view grp) {
-  std::vector<std::int64_t> octets;
-  for (const std::string_view piece : util::split_at(grp, ".")) {
-    octets.push_back(util::parse_dec(piece));
+  // Every piece is read, also those after the fourth, which are not used.
+  std::int64_t octets[4] = {};
+  std::size_t count = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t dot = grp.find('.', start);
+    const std::int64_t v = util::parse_dec(
+        grp.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+    if (count < 4) octets[count] = v;
+    ++count;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
   }
-  if (octets.size() < 4) {
+  if (count < 4) {
     throw std::out_of_range("not a dotted IPv4 group address: " + util::quote(grp));
   }
   // The low 23 bits of the group go into 01:00:5e:00:00:00.
-  return fmt::format("01:00:5e:{:02x}:{:02x}:{:02x}", octets[1] & 0x7f, octets[2], octets[3]);
+  const std::int64_t b[3] = {octets[1] & 0x7f, octets[2], octets[3]};
+  if ((b[1] < 0 || b[1] > 255) || (b[2] < 0 || b[2] > 255)) {
+    return fmt::format("01:00:5e:{:02x}:{:02x}:{:02x}", b[0], b[1], b[2]);
+  }
+  // Bytes, as nearly every group has: without the formatting machinery.
+  constexpr char kHex[] = "0123456789abcdef";
+  std::string mac = "01:00:5e:00:00:00";
+  for (int i = 0; i < 3; ++i) {
+    mac[9 + 3 * i] = kHex[b[i] >> 4];
+    mac[10 + 3 * i] = kHex[b[i] & 0xf];
+  }
+  return mac;
 }
 
 }  // namespace grpaudit

@@ -1,0 +1,91 @@
+#pragma once
+// Indexes for the first-match lookups over the tables the Asic reads once:
+// the port map by SDK name and by Linux name, the VLAN translations by port
+// and either VLAN, and the front-panel port names. A large switch asks these
+// questions hundreds of thousands of times while it is read and compared; a
+// scan per question makes that quadratic.
+//
+// An index holds positions into its table and answers exactly what a scan in
+// table order would: the first entry that fits. It is built on first use and
+// built anew when its table is no longer the one it was built from (replaced
+// or resized); positions it returns are checked against the table by the caller.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "grpaudit/records/hw_records.h"
+
+namespace grpaudit::detail {
+
+// Which table an index was built from.
+template <typename T>
+class TableStamp {
+ public:
+  bool matches(const std::vector<T>& table) const {
+    return data_ == table.data() && size_ == table.size();
+  }
+  void set(const std::vector<T>& table) {
+    data_ = table.data();
+    size_ = table.size();
+  }
+
+ private:
+  const T* data_ = nullptr;
+  std::size_t size_ = static_cast<std::size_t>(-1);
+};
+
+class PortmapIndex {
+ public:
+  // Builds the index unless it was built from `portmap` (or `force`).
+  void sync(const std::vector<PortmapEntry>& portmap, bool force = false);
+
+  // Positions of every entry with SDK name `dport`, in table order; none: null.
+  const std::vector<std::size_t>* by_dport(const std::string& dport) const;
+  // Position of the first entry with Linux name `linux_port`, or -1.
+  std::ptrdiff_t by_linux_port(const std::string& linux_port) const;
+
+ private:
+  TableStamp<PortmapEntry> stamp_;
+  std::unordered_map<std::string, std::vector<std::size_t>> dport_;
+  std::unordered_map<std::string, std::size_t> linux_port_;
+};
+
+class VlanXlateIndex {
+ public:
+  void sync(const std::vector<VlanXlate>& xlate, bool force = false);
+
+  // Position of the first entry for (lport, ivid), respectively (lport, evid), or -1.
+  std::ptrdiff_t by_ivid(std::int64_t lport, std::int64_t ivid) const;
+  std::ptrdiff_t by_evid(std::int64_t lport, std::int64_t evid) const;
+
+ private:
+  struct PairHash {
+    std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& p) const {
+      const auto a = static_cast<std::uint64_t>(p.first);
+      const auto b = static_cast<std::uint64_t>(p.second);
+      return static_cast<std::size_t>((a * 0x9e3779b97f4a7c15ULL) ^ (b + 0x632be59bd9b4e019ULL));
+    }
+  };
+  using Map = std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::size_t, PairHash>;
+
+  TableStamp<VlanXlate> stamp_;
+  Map ivid_;
+  Map evid_;
+};
+
+class NameSetIndex {
+ public:
+  void sync(const std::vector<std::string>& names);
+  bool contains(const std::string& name) const { return names_.contains(name); }
+
+ private:
+  TableStamp<std::string> stamp_;
+  std::unordered_set<std::string> names_;
+};
+
+}  // namespace grpaudit::detail
