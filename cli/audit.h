@@ -53,7 +53,11 @@ using AuditProgress = std::function<void(std::size_t, std::size_t)>;
 
 // Compares the routes of `kernel` and `asic` (only those named by `keys`
 // when it is not empty). The results point into `kernel` and `asic`.
+// Without `expected_of_sound_routes` only faulty routes keep what the kernel
+// expected (all a text report shows): on a large switch the rest is tens of
+// megabytes.
 AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
-                  const std::vector<std::string>& keys, const AuditProgress& progress = {});
+                  const std::vector<std::string>& keys, const AuditProgress& progress = {},
+                  bool expected_of_sound_routes = true);
 
 }  // namespace grpaudit::cli

@@ -1,6 +1,7 @@
 // Comparing one kernel multicast route with the ASIC's.
 
 #include <algorithm>
+#include <vector>
 
 #include "grpaudit/asic/asic.h"
 
@@ -12,8 +13,21 @@ std::string port_part(const std::string& identity) {
   return identity.substr(0, identity.find('.'));
 }
 
-bool has_difference(const std::set<std::string>& a, const std::set<std::string>& b) {
-  return std::any_of(a.begin(), a.end(), [&](const std::string& x) { return !b.count(x); });
+// The replication identities of a group's entries, sorted and unique: what
+// get_l3_linux_encaps and get_l2_linux_encaps hold, without a set's nodes.
+std::vector<std::string> identities(const std::vector<Encap>& encaps) {
+  std::vector<std::string> out;
+  out.reserve(encaps.size());
+  for (const auto& e : encaps) out.push_back(e.encap2swp());
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+// Whether `a` holds an identity that `b` lacks; both sorted and unique.
+template <typename A, typename B>
+bool has_difference(const A& a, const B& b) {
+  return !std::includes(b.begin(), b.end(), a.begin(), a.end());
 }
 
 }  // namespace
@@ -49,7 +63,8 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   tmp_encaps.clear();
   _expand_kern_dev(group, iif);
   if (kind == "bridge") {
-    for (const auto& identity : tmp_encaps) expected.l2.insert(port_part(identity));
+    for (const auto& identity : tmp_encaps)
+      expected.l2.insert(expected.l2.end(), port_part(identity));
   }
   // The smallest identity, so that results are reproducible.
   std::string first_member;
@@ -68,11 +83,11 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
     expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
   }
 
-  std::set<std::string> hw_l3;
-  std::set<std::string> hw_l2;
+  std::vector<std::string> hw_l3;
+  std::vector<std::string> hw_l2;
   if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
-    hw_l3 = g->second.get_l3_linux_encaps();
-    hw_l2 = g->second.get_l2_linux_encaps();
+    hw_l3 = identities(g->second.l3_encaps);
+    hw_l2 = identities(g->second.l2_encaps);
   }
   if (has_difference(hw_l3, expected.l3)) {
     hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");

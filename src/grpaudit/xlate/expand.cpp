@@ -14,6 +14,27 @@ std::string tagged(const std::string& name, std::int64_t vlan) {
   return fmt::format("{}.{}", name, vlan);
 }
 
+// A member list of a bridge without a copy of it: one or two runs of names
+// held by the kernel caches, or a list of its own.
+struct MemberRuns {
+  const std::vector<std::string>* first = nullptr;
+  const std::vector<std::string>* second = nullptr;
+  std::vector<std::string> own;
+
+  bool empty() const {
+    return (first == nullptr || first->empty()) && (second == nullptr || second->empty());
+  }
+  template <typename F>
+  void for_each(F&& f) const {
+    if (first != nullptr) {
+      for (const auto& m : *first) f(m);
+    }
+    if (second != nullptr) {
+      for (const auto& m : *second) f(m);
+    }
+  }
+};
+
 }  // namespace
 
 void Asic::_expand_kern_dev(const std::string& grp, const std::string& orig_dev,
@@ -24,16 +45,42 @@ void Asic::_expand_kern_dev(const std::string& grp, const std::string& orig_dev,
   }
   if (kind == "bridge") {
     const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_get(dev);
-    const auto members = _expand_kern_bridge(vlan_filtering, grp, dev, vlan);
-    for (const auto& member : members) {
-      if (vlan_filtering == 0) {
-        tmp_encaps.insert(member);
-      } else if (_kern_is_untagged_vlan_member(vlan, member)) {
-        // An untagged member's copy carries no VLAN on the wire.
-        tmp_encaps.insert(member);
-      } else {
-        tmp_encaps.insert(tagged(member, vlan));
+    // _expand_kern_bridge, reading the members in place: an SVI's VLAN
+    // floods to all its ports, and a large switch asks for it on every route.
+    MemberRuns members;
+    const std::string grp_mac = _grp_ip2mac(grp);
+    if (const KernMdbEntry* entry =
+            _kern_dev_get_mdb_entry(dev, vlan_filtering != 0 ? vlan : -1, grp_mac)) {
+      members.first = &entry->swp;
+    } else if (flood_mdb_misses && vlan_filtering != 0) {
+      // _kern_get_vlan_members: the tagged ports, then the untagged ones.
+      if (!kern_vlan_cache_created) _kern_create_vlan_cache();
+      if (const auto it = kern_vlan_cache.find(vlan); it != kern_vlan_cache.end()) {
+        members.first = &it->second.tagged_swp;
+        members.second = &it->second.untagged_swp;
       }
+    } else if (flood_mdb_misses) {
+      members.own = _kern_get_br_members(dev);
+      members.first = &members.own;
+    }
+    if (vlan_filtering == 0) {
+      members.for_each([this](const std::string& m) { tmp_encaps.insert(m); });
+    } else if (!members.empty()) {
+      // _kern_is_untagged_vlan_member for each member, the table looked up
+      // once: nothing between two members can change it.
+      if (!kern_vlan_cache_created) _kern_create_vlan_cache();
+      const auto it = kern_vlan_cache.find(vlan);
+      const std::vector<std::string>* untagged =
+          it == kern_vlan_cache.end() ? nullptr : &it->second.untagged_swp;
+      members.for_each([&](const std::string& m) {
+        // An untagged member's copy carries no VLAN on the wire.
+        if (untagged != nullptr &&
+            std::find(untagged->begin(), untagged->end(), m) != untagged->end()) {
+          tmp_encaps.insert(m);
+        } else {
+          tmp_encaps.insert(tagged(m, vlan));
+        }
+      });
     }
   } else if (kind == "bond") {
     for (const auto& member : _expand_kern_bond(dev)) {
