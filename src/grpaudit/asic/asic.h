@@ -255,6 +255,8 @@ class Asic {
   mutable detail::PortmapIndex portmap_index_;
   mutable detail::VlanXlateIndex xlate_index_;
   mutable detail::NameSetIndex linux_ports_index_;
+  detail::CacheIndex<KernDevEntry> kern_dev_index_;
+  detail::CacheIndex<KernVlanDevEntry> kern_vlan_dev_index_;
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "grpaudit/records/hw_records.h"
+#include "grpaudit/records/kern_records.h"
 
 namespace grpaudit::detail {
 
@@ -76,6 +78,35 @@ class VlanXlateIndex {
   TableStamp<VlanXlate> stamp_;
   Map ivid_;
   Map evid_;
+};
+
+// A hash index over one of the Asic's kernel caches, maps from name to entry
+// that only ever grow: the comparison asks them for every interface of every
+// route. Values of a std::map stay where they are while their entry exists;
+// the index is built anew whenever the map's size is not the one it knows.
+template <typename V>
+class CacheIndex {
+ public:
+  const V* find(const std::map<std::string, V>& cache, const std::string& name) {
+    if (size_ != cache.size()) {
+      index_.clear();
+      for (const auto& [key, value] : cache) index_.emplace(key, &value);
+      size_ = cache.size();
+    }
+    const auto it = index_.find(name);
+    return it == index_.end() ? nullptr : it->second;
+  }
+
+  // Tells of an entry just added to `cache`, sparing a rebuild.
+  void added(const std::map<std::string, V>& cache, const std::string& name, const V* value) {
+    if (size_ + 1 != cache.size()) return;
+    index_.emplace(name, value);
+    size_ = cache.size();
+  }
+
+ private:
+  std::size_t size_ = static_cast<std::size_t>(-1);
+  std::unordered_map<std::string, const V*> index_;
 };
 
 class NameSetIndex {

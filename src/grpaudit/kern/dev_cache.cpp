@@ -46,12 +46,12 @@ std::int64_t Asic::_kern_dev_vlan_filtering_parse(const std::string& dev) {
 }
 
 const KernDevEntry& Asic::_kern_dev_cache_get(const std::string& dev) {
-  auto it = kern_dev_cache.find(dev);
-  if (it == kern_dev_cache.end()) {
-    std::string kind = _kern_dev_kind_parse(dev);
-    const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_parse(dev);
-    it = kern_dev_cache.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
-  }
+  if (const KernDevEntry* cached = kern_dev_index_.find(kern_dev_cache, dev)) return *cached;
+  std::string kind = _kern_dev_kind_parse(dev);
+  const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_parse(dev);
+  const auto it =
+      kern_dev_cache.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
+  kern_dev_index_.added(kern_dev_cache, dev, &it->second);
   return it->second;
 }
 

@@ -32,9 +32,9 @@ void Asic::_kern_create_vlan_dev_cache() {
 std::pair<std::optional<std::int64_t>, std::optional<std::string>> Asic::_kern_get_vlan_and_atlink(
     const std::string& dev) {
   if (!kern_vlan_dev_cache_created) _kern_create_vlan_dev_cache();
-  const auto it = kern_vlan_dev_cache.find(dev);
-  if (it == kern_vlan_dev_cache.end()) return {std::nullopt, std::nullopt};
-  return {it->second.vid, it->second.atlink};
+  const KernVlanDevEntry* entry = kern_vlan_dev_index_.find(kern_vlan_dev_cache, dev);
+  if (entry == nullptr) return {std::nullopt, std::nullopt};
+  return {entry->vid, entry->atlink};
 }
 
 }  // namespace grpaudit

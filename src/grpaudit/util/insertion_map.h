@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <deque>
 #include <iterator>
-#include <map>
 #include <stdexcept>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace grpaudit::util {
@@ -84,8 +84,8 @@ class InsertionMap {
   const_iterator end() const { return items_.end(); }
 
  private:
-  std::deque<value_type> items_;    // insertion order; only ever appended to
-  std::map<K, std::size_t> index_;  // key to position in items_
+  std::deque<value_type> items_;              // insertion order; only ever appended to
+  std::unordered_map<K, std::size_t> index_;  // key to position in items_
 };
 
 }  // namespace grpaudit::util
