@@ -1,5 +1,6 @@
 #include "grpaudit/hw/repl_groups.h"
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -34,8 +35,12 @@ void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
   if (line == group.end() || util::contains(*line, "L2")) return;
   const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(*line), 0, *line));
 
-  std::vector<Encap> l2_encaps;
-  std::vector<Encap> l3_encaps;
+  // Gathered in vectors kept from group to group, then moved into vectors
+  // of their exact size: a group has two dozen members.
+  static thread_local std::vector<Encap> l2_encaps;
+  static thread_local std::vector<Encap> l3_encaps;
+  l2_encaps.clear();
+  l3_encaps.clear();
   for (++line; line != group.end(); ++line) {
     const auto m = member_re.match(*line);
     if (!m) continue;
@@ -57,8 +62,11 @@ void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
     const std::int64_t evid = ctx.ivid2evid(dport, vlan);
     l3_encaps.emplace_back(ctx.bcm2linux(dport), dport, intf, vlan, evid);
   }
-  groups.insert_or_assign(group_id,
-                          ReplicationGroup(group_id, std::move(l2_encaps), std::move(l3_encaps)));
+  const auto exact = [](std::vector<Encap>& from) {
+    return std::vector<Encap>(std::make_move_iterator(from.begin()),
+                              std::make_move_iterator(from.end()));
+  };
+  groups.insert_or_assign(group_id, ReplicationGroup(group_id, exact(l2_encaps), exact(l3_encaps)));
 }
 
 bool repl_group_has_l3_intf(const std::map<std::int64_t, ReplicationGroup>& groups,
