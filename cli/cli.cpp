@@ -12,6 +12,7 @@
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/records/route_key.h"
+#include "heap.h"
 #include "kernel_routes.h"
 #include "progress.h"
 #include "report.h"
@@ -79,13 +80,17 @@ void add_source_options(CLI::App& cmd, Options& o) {
 int run_check(const Options& o, std::ostream& out, Terminal terminal, Progress& progress) {
   check_keys(o.keys);
   const Source source = open_source(o.source);
+  release_free_memory();
   progress.show("reading the ASIC");
   Asic asic(source.platform, o.mem_table);
   progress.show("reading the kernel's multicast routes");
   const auto kernel = read_kernel_routes(*source.platform.host);
-  const AuditResult result = audit(asic, kernel, o.keys, [&](std::size_t done, std::size_t total) {
-    progress.count("comparing routes", done, total);
-  });
+  release_free_memory();
+  // The text report shows what the kernel expected of faulty routes only.
+  const AuditResult result = audit(
+      asic, kernel, o.keys,
+      [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
+      /*expected_of_sound_routes=*/o.json);
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
@@ -100,6 +105,7 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal, Progress& 
 int run_dump(const Options& o, std::ostream& out, Progress& progress) {
   check_keys(o.keys);
   const Source source = open_source(o.source);
+  release_free_memory();
   progress.show("reading the ASIC");
   const Asic asic(source.platform, o.mem_table);
   progress.clear();

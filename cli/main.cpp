@@ -3,8 +3,10 @@
 #include <iostream>
 
 #include "cli.h"
+#include "heap.h"
 
 int main(int argc, char** argv) {
+  grpaudit::cli::prefer_huge_pages();
   std::ios::sync_with_stdio(false);
   const grpaudit::cli::Terminal terminal{::isatty(STDOUT_FILENO) == 1,
                                          ::isatty(STDERR_FILENO) == 1};

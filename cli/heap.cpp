@@ -1,0 +1,68 @@
+#include "heap.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+namespace grpaudit::cli {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// The reserve: address space only, nothing is resident until touched. It
+// stays below the trim threshold, so freeing it does not give it back.
+constexpr std::size_t kBlock = std::size_t{32} << 20;
+constexpr int kBlocks = 32;
+
+bool configured = false;
+
+void advise_huge(void* p, std::size_t size) {
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(p) + size) & ~(page - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+// A check of a large switch reads tens of megabytes and builds as much, and
+// on a virtual machine the first touch of each 4 KiB page costs more than the
+// work done on it. So every allocation comes from the heap (no mapping of its
+// own), and the heap is grown once over a wide range advised to use huge
+// pages: a fault then brings in 2 MiB. The kernel falls back to small pages
+// where it has no huge ones; results are the same either way.
+void prefer_huge_pages() {
+  if (kSanitized || configured) return;
+  if (::mallopt(M_MMAP_MAX, 0) != 1 || ::mallopt(M_TRIM_THRESHOLD, INT_MAX) != 1) return;
+  configured = true;
+  void* blocks[kBlocks];
+  int n = 0;
+  for (; n < kBlocks; ++n) {
+    blocks[n] = std::malloc(kBlock);
+    if (blocks[n] == nullptr) break;
+    advise_huge(blocks[n], kBlock);
+  }
+  while (n > 0) std::free(blocks[--n]);
+}
+
+void release_free_memory() {
+  // The reserve stays at the top of the heap; only pages inside freed blocks
+  // go back.
+  if (configured) ::malloc_trim(kBlock * kBlocks);
+}
+
+}  // namespace grpaudit::cli

@@ -1,0 +1,18 @@
+#pragma once
+// How the grpaudit process takes its memory.
+
+namespace grpaudit::cli {
+
+// Lets the heap use transparent huge pages where the kernel offers them on
+// request, and keeps what is freed for later allocations. Call once, first
+// thing in main; does nothing under the address sanitizer, whose allocator
+// manages its own memory.
+void prefer_huge_pages();
+
+// Gives the pages of freed memory back to the kernel, keeping the heap
+// itself, after a step that needed much memory for a short time (reading a
+// snapshot or a listing): later steps would otherwise add to the peak rather
+// than reuse them. Does nothing unless prefer_huge_pages ran.
+void release_free_memory();
+
+}  // namespace grpaudit::cli
