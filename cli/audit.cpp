@@ -70,15 +70,30 @@ std::size_t AuditResult::faults() const {
 AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress,
                   bool expected_of_sound_routes) {
-  std::set<std::string> selected;
+  // The keys in byte-wise order, each once.
+  std::vector<const std::string*> selected;
+  std::set<std::string> named;
   if (keys.empty()) {
-    for (const auto& [key, route] : kernel) selected.insert(key);
-    for (const auto& [key, route] : asic.mroutes) selected.insert(key);
+    // Both tables are in key order: merge them.
+    auto k = kernel.begin();
+    auto h = asic.mroutes.begin();
+    while (k != kernel.end() || h != asic.mroutes.end()) {
+      if (h == asic.mroutes.end() || (k != kernel.end() && k->first < h->first)) {
+        selected.push_back(&(k++)->first);
+      } else if (k == kernel.end() || h->first < k->first) {
+        selected.push_back(&(h++)->first);
+      } else {
+        selected.push_back(&k->first);
+        ++k;
+        ++h;
+      }
+    }
   } else {
     // A key that names a route on neither side has nothing to report.
     for (const auto& key : keys) {
-      if (kernel.count(key) || asic.mroutes.count(key)) selected.insert(key);
+      if (kernel.count(key) || asic.mroutes.count(key)) named.insert(key);
     }
+    for (const auto& key : named) selected.push_back(&key);
   }
 
   AuditResult result;
@@ -89,20 +104,22 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
   // The keys come in order, so both tables are walked alongside, not searched.
   auto k = kernel.begin();
   auto h = asic.mroutes.begin();
-  for (const auto& key : selected) {
+  for (const std::string* selected_key : selected) {
+    const std::string& key = *selected_key;
     RouteResult r;
     r.key = key;
     while (k != kernel.end() && k->first < key) ++k;
     while (h != asic.mroutes.end() && h->first < key) ++h;
     if (k != kernel.end() && k->first == key) r.kernel = &k->second;
-    if (h != asic.mroutes.end() && h->first == key) r.hardware = &h->second;
+    Hmroute* hw_route = h != asic.mroutes.end() && h->first == key ? &h->second : nullptr;
+    r.hardware = hw_route;
 
     if (r.kernel == nullptr) {
       r.status = Status::kMissingInKernel;
     } else if (r.kernel->state == "unresolved") {
       r.status = Status::kUnresolved;
     } else {
-      auto cmp = asic.compare_mroute(key, r.kernel->iif, r.kernel->oil, checker);
+      auto cmp = asic.compare_mroute(key, r.kernel->iif, r.kernel->oil, checker, hw_route);
       r.status = status_of(cmp);
       if (expected_of_sound_routes || is_fault(r.status)) r.expected = std::move(cmp.expected);
     }

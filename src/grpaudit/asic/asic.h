@@ -192,6 +192,11 @@ class Asic {
   // The comparison behind mroute_eq, also telling what the kernel expected.
   MrouteComparison compare_mroute(const std::string& key, const std::string& iif,
                                   const std::vector<std::string>& oil, MrouteChecker& ul_mcast);
+  // The same, given mroutes' route of `key` (null when it has none): a caller
+  // that walks mroutes in key order spares the search.
+  MrouteComparison compare_mroute(const std::string& key, const std::string& iif,
+                                  const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
+                                  Hmroute* hw_route);
 
   // --- listing and dumps ----------------------------------------------------
   std::set<std::string> get_mroutes() const;
@@ -246,6 +251,11 @@ class Asic {
   // _get_cmd_output, with the output shared with the Host where it can be.
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
                                                 const std::string& dispStr) const;
+
+  // The expansion of _expand_kern_dev, for an interface already resolved by
+  // _kern_base_dev_kind_get to its kind, base device and VLAN.
+  void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
+                       std::int64_t vlan);
 
   // Positions of the port map entries named `dport` (null: none), checked
   // against the table.

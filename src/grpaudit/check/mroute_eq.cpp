@@ -15,13 +15,11 @@ std::string port_part(const std::string& identity) {
 
 // The replication identities of a group's entries, sorted and unique: what
 // get_l3_linux_encaps and get_l2_linux_encaps hold, without a set's nodes.
-std::vector<std::string> identities(const std::vector<Encap>& encaps) {
-  std::vector<std::string> out;
-  out.reserve(encaps.size());
+void identities(const std::vector<Encap>& encaps, std::vector<std::string>& out) {
+  out.clear();
   for (const auto& e : encaps) out.push_back(e.encap2swp());
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
-  return out;
 }
 
 // Whether `a` holds an identity that `b` lacks; both sorted and unique.
@@ -40,6 +38,13 @@ bool Asic::mroute_eq(const std::string& key, const std::string& iif,
 Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::string& iif,
                                             const std::vector<std::string>& oil,
                                             MrouteChecker& ul_mcast) {
+  const auto found = mroutes.find(key);
+  return compare_mroute(key, iif, oil, ul_mcast, found == mroutes.end() ? nullptr : &found->second);
+}
+
+Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::string& iif,
+                                            const std::vector<std::string>& oil,
+                                            MrouteChecker& ul_mcast, Hmroute* hw_route) {
   const auto [vrf, src, grp] = _key_to_sip_dip(key);
   (void)vrf;
 
@@ -52,16 +57,17 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
     return {MrouteOutcome::kTerminated, ul_mcast.check_term_mroute(src, grp), std::nullopt};
   }
 
-  const auto found = mroutes.find(key);
-  if (found == mroutes.end()) return {MrouteOutcome::kNotInHardware, true, std::nullopt};
-  Hmroute& hmroute = found->second;
+  if (hw_route == nullptr) return {MrouteOutcome::kNotInHardware, true, std::nullopt};
+  Hmroute& hmroute = *hw_route;
   // A key of the route-key form always yields a group.
   const std::string group = grp.value_or("");
 
   MrouteExpectation expected;
   const auto [kind, new_iif, iif_vlan] = _kern_base_dev_kind_get(iif);
   tmp_encaps.clear();
-  _expand_kern_dev(group, iif);
+  // _expand_kern_dev(group, iif), whose own resolution of the IIF would find
+  // every answer just cached.
+  expand_base_dev(group, kind, new_iif, iif_vlan);
   if (kind == "bridge") {
     for (const auto& identity : tmp_encaps)
       expected.l2.insert(expected.l2.end(), port_part(identity));
@@ -83,11 +89,14 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
     expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
   }
 
-  std::vector<std::string> hw_l3;
-  std::vector<std::string> hw_l2;
+  // Kept from route to route: the comparison runs on one thread.
+  static thread_local std::vector<std::string> hw_l3;
+  static thread_local std::vector<std::string> hw_l2;
+  hw_l3.clear();
+  hw_l2.clear();
   if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
-    hw_l3 = identities(g->second.l3_encaps);
-    hw_l2 = identities(g->second.l2_encaps);
+    identities(g->second.l3_encaps, hw_l3);
+    identities(g->second.l2_encaps, hw_l2);
   }
   if (has_difference(hw_l3, expected.l3)) {
     hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");

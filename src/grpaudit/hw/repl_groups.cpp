@@ -1,6 +1,7 @@
 #include "grpaudit/hw/repl_groups.h"
 
 #include <iterator>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,27 +13,17 @@
 
 namespace grpaudit::hw {
 
-void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
-                          std::map<std::int64_t, ReplicationGroup>& groups) {
-  constexpr std::string_view kGroup = "Group";
-  std::size_t start = text.find(kGroup);
-  while (start != std::string_view::npos) {
-    start += kGroup.size();
-    const std::size_t next = text.find(kGroup, start);
-    const std::size_t end = next == std::string_view::npos ? text.size() : next;
-    parse_one_repl_group(text.substr(start, end - start), ctx, groups);
-    start = next;
-  }
-}
+namespace {
 
-void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
-                          std::map<std::int64_t, ReplicationGroup>& groups) {
+// The group of one piece, or none for an empty piece or an L2 group.
+std::optional<ReplicationGroup> read_repl_group(std::string_view piece,
+                                                const ReplGroupContext& ctx) {
   static const util::Regex member_re(R"(\s+port (?P<port>\S+), encap id (?P<intf>[+-]?\d+))",
                                      util::Regex::Mode::kAnchored);
   const util::Lines group(piece);
   auto line = group.begin();
   // L2 groups carry bridged traffic only; routes never use them.
-  if (line == group.end() || util::contains(*line, "L2")) return;
+  if (line == group.end() || util::contains(*line, "L2")) return std::nullopt;
   const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(*line), 0, *line));
 
   // Gathered in vectors kept from group to group, then moved into vectors
@@ -66,7 +57,48 @@ void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
     return std::vector<Encap>(std::make_move_iterator(from.begin()),
                               std::make_move_iterator(from.end()));
   };
-  groups.insert_or_assign(group_id, ReplicationGroup(group_id, exact(l2_encaps), exact(l3_encaps)));
+  return ReplicationGroup(group_id, exact(l2_encaps), exact(l3_encaps));
+}
+
+}  // namespace
+
+void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
+                          std::map<std::int64_t, ReplicationGroup>& groups) {
+  // Read first and stored together, so that the map's nodes lie side by side
+  // rather than among the entries: the comparison looks up a group for every
+  // route. Groups read before a failure are stored all the same.
+  std::vector<ReplicationGroup> read;
+  const auto store = [&] {
+    for (auto& g : read) {
+      const std::int64_t id = g.mcast_grp;
+      groups.insert_or_assign(id, std::move(g));
+    }
+    read.clear();
+  };
+  constexpr std::string_view kGroup = "Group";
+  std::size_t start = text.find(kGroup);
+  try {
+    while (start != std::string_view::npos) {
+      start += kGroup.size();
+      const std::size_t next = text.find(kGroup, start);
+      const std::size_t end = next == std::string_view::npos ? text.size() : next;
+      if (auto g = read_repl_group(text.substr(start, end - start), ctx))
+        read.push_back(std::move(*g));
+      start = next;
+    }
+  } catch (...) {
+    store();
+    throw;
+  }
+  store();
+}
+
+void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
+                          std::map<std::int64_t, ReplicationGroup>& groups) {
+  if (auto g = read_repl_group(piece, ctx)) {
+    const std::int64_t id = g->mcast_grp;
+    groups.insert_or_assign(id, std::move(*g));
+  }
 }
 
 bool repl_group_has_l3_intf(const std::map<std::int64_t, ReplicationGroup>& groups,

@@ -1,12 +1,11 @@
 // The ports of a VLAN-unaware bridge, as names the switch ports map to: bonds
 // replaced by their links. Read once per bridge.
 
-#include <fmt/format.h>
-
 #include <system_error>
 
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
+#include "grpaudit/util/text.h"
 
 namespace grpaudit {
 
@@ -35,7 +34,7 @@ std::vector<std::string> Asic::_kern_setup_br_cache(const std::string& dev) {
       continue;
     }
     for (const auto& link : _expand_kern_bond(new_member)) {
-      new_members.push_back(new_vlan == -1 ? link : fmt::format("{}.{}", link, new_vlan));
+      new_members.push_back(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
     }
   }
   return kern_br_cache.insert_or_assign(dev, std::move(new_members)).first->second;

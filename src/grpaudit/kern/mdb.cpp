@@ -14,7 +14,7 @@ namespace grpaudit {
 namespace {
 
 std::string mdb_key(std::int64_t vid, std::string_view grp_mac) {
-  return fmt::format("{}.{}", vid, grp_mac);
+  return util::dot_join(vid, grp_mac);
 }
 
 // The first router port of a "router ports on <bridge>: ..." line (`prefix`
@@ -114,7 +114,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     if (kind == "bond") {
       // A bond, or a VLAN sub-interface of one, receives on its links.
       for (const auto& link : _expand_kern_bond(new_port)) {
-        entry.add_port(new_vlan == -1 ? link : fmt::format("{}.{}", link, new_vlan));
+        entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
       }
     } else {
       entry.add_port(port);

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "grpaudit/util/text.h"
+
 namespace grpaudit {
 
 Hmroute::Hmroute(std::string sip_, std::string dip_, std::int64_t iif_, std::int64_t mcast_grp,
@@ -35,7 +37,7 @@ Encap::Encap(std::string linux_port_, std::string bcm_dport_, std::int64_t intf_
 
 std::string Encap::encap2swp() const {
   if (evid == -1) return linux_port;
-  return fmt::format("{}.{}", linux_port, evid);
+  return util::dot_join(linux_port, evid);
 }
 
 std::string Encap::str() const {

@@ -1,13 +1,14 @@
 #include "grpaudit/records/route_key.h"
 
-#include <fmt/format.h>
-
 #include "grpaudit/util/regex.h"
 
 namespace grpaudit {
 
 std::string make_route_key(std::string_view vrf, std::string_view sip, std::string_view dip) {
-  return fmt::format("{}, ({},{})", vrf, sip, dip);
+  std::string key;
+  key.reserve(vrf.size() + sip.size() + dip.size() + 5);
+  key.append(vrf).append(", (").append(sip).append(1, ',').append(dip).append(1, ')');
+  return key;
 }
 
 RouteKeyParts split_route_key(std::string_view key) {

@@ -1,5 +1,7 @@
 #include "grpaudit/util/text.h"
 
+#include <charconv>
+
 namespace grpaudit::util {
 
 namespace {
@@ -95,6 +97,24 @@ std::string_view strip(std::string_view text) {
 
 bool contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != std::string_view::npos;
+}
+
+std::string dot_join(std::string_view a, std::int64_t b) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, b).ptr;
+  std::string out;
+  out.reserve(a.size() + 1 + static_cast<std::size_t>(end - digits));
+  out.append(a).append(1, '.').append(digits, end);
+  return out;
+}
+
+std::string dot_join(std::int64_t a, std::string_view b) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, a).ptr;
+  std::string out;
+  out.reserve(static_cast<std::size_t>(end - digits) + 1 + b.size());
+  out.append(digits, end).append(1, '.').append(b);
+  return out;
 }
 
 std::string quote(std::string_view text) {

@@ -6,6 +6,7 @@
 // it was given, so the text must outlive the result.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,11 @@ std::vector<std::string_view> split_at(std::string_view text, std::string_view s
 std::string_view strip(std::string_view text);
 
 bool contains(std::string_view text, std::string_view needle);
+
+// "<a>.<b>": a port name and a VLAN ("swp3.100"), or a VLAN and a group MAC.
+// The comparison makes one for nearly every copy of every route.
+std::string dot_join(std::string_view a, std::int64_t b);
+std::string dot_join(std::int64_t a, std::string_view b);
 
 // `text` quoted for an error message, cut short when it is long.
 std::string quote(std::string_view text);

@@ -3,15 +3,14 @@
 
 #include <algorithm>
 
-#include <fmt/format.h>
-
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/util/text.h"
 
 namespace grpaudit {
 namespace {
 
 std::string tagged(const std::string& name, std::int64_t vlan) {
-  return fmt::format("{}.{}", name, vlan);
+  return util::dot_join(name, vlan);
 }
 
 // A member list of a bridge without a copy of it: one or two runs of names
@@ -40,6 +39,11 @@ struct MemberRuns {
 void Asic::_expand_kern_dev(const std::string& grp, const std::string& orig_dev,
                             std::int64_t parent_vlan) {
   const auto [kind, dev, vlan] = _kern_base_dev_kind_get(orig_dev, parent_vlan);
+  expand_base_dev(grp, kind, dev, vlan);
+}
+
+void Asic::expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
+                           std::int64_t vlan) {
   if (std::find(_devs_supported.begin(), _devs_supported.end(), kind) == _devs_supported.end()) {
     return;
   }
