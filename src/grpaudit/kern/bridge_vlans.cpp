@@ -2,9 +2,11 @@
 // read as one table from the bridge tool's JSON listing on first need.
 
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 #include <fmt/format.h>
+#include <simdjson.h>
 #include <nlohmann/json.hpp>
 
 #include "grpaudit/asic/asic.h"
@@ -60,14 +62,123 @@ std::int64_t vlan_id(const json& vlan) {
   wrong_type(*id, "\"vlan\" is neither an integer nor a decimal text");
 }
 
+// The listing of a large switch has a VLAN object per port and VLAN, tens of
+// thousands. simdjson reads it first, without acting on anything; only a
+// listing it finds plainly well-formed throughout, so that the reading below
+// could not fail on it, is then acted on from what it read. Anything else is
+// left to the reading below, which has the last word, errors included, and
+// acts on it as it always has.
+namespace fast {
+
+namespace sj = simdjson;
+
+struct Vlan {
+  std::int64_t vid;
+  bool untagged;
+};
+struct Device {
+  std::string_view ifname;
+  std::vector<Vlan> vlans;
+};
+
+bool read_vlan(sj::dom::element e, Vlan& out) {
+  sj::dom::object obj;
+  if (e.get(obj)) return false;
+  std::optional<sj::dom::element> flags, id;
+  for (const auto field : obj) {
+    if (field.key == "flags")
+      flags = field.value;
+    else if (field.key == "vlan")
+      id = field.value;
+  }
+  out.untagged = false;
+  if (flags) {
+    sj::dom::array list;
+    if (flags->get(list)) return false;
+    for (const auto flag : list) {
+      std::string_view text;
+      if (!flag.get(text) && text == "Egress Untagged") out.untagged = true;
+    }
+  }
+  out.vid = 0;
+  if (id) {
+    std::string_view text;
+    if (id->is_int64()) {
+      out.vid = id->get_int64().value_unsafe();
+    } else if (!id->get(text)) {
+      try {
+        out.vid = util::parse_dec(text);
+      } catch (const std::invalid_argument&) {
+        return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// None when the listing is anything but an array of well-formed ports (an
+// empty object, the fallback of a failed listing, included).
+std::optional<std::vector<Device>> read(sj::dom::element doc) {
+  sj::dom::array ports;
+  if (doc.get(ports)) return std::nullopt;
+  std::vector<Device> out;
+  for (const auto port : ports) {
+    sj::dom::object obj;
+    if (port.get(obj)) return std::nullopt;
+    // Of a member given twice the last counts, as in the reading below.
+    std::optional<sj::dom::element> ifname, vlans;
+    for (const auto field : obj) {
+      if (field.key == "ifname")
+        ifname = field.value;
+      else if (field.key == "vlans")
+        vlans = field.value;
+    }
+    Device& d = out.emplace_back();
+    sj::dom::array list;
+    if (!ifname || !vlans || ifname->get(d.ifname) || vlans->get(list)) return std::nullopt;
+    for (const auto vlan : list) {
+      if (!read_vlan(vlan, d.vlans.emplace_back())) return std::nullopt;
+    }
+  }
+  return out;
+}
+
+}  // namespace fast
+
 }  // namespace
 
 void Asic::_kern_create_vlan_cache() {
   // Set first: a build that fails half-way is not retried.
   kern_vlan_cache_created = true;
 
-  const json listing =
-      json::parse(*cmd_output(kern::command_argv("/sbin/bridge -j vlan show"), "{}"));
+  const auto text = cmd_output(kern::command_argv("/sbin/bridge -j vlan show"), "{}");
+  {
+    simdjson::dom::parser parser;
+    simdjson::dom::element doc;
+    std::optional<std::vector<fast::Device>> devices;
+    if (!parser.parse(*text).get(doc)) devices = fast::read(doc);
+    if (devices) {
+      for (const fast::Device& device : *devices) {
+        const std::string ifname(device.ifname);
+        for (const fast::Vlan& vlan : device.vlans) {
+          const std::string kind = _kern_dev_kind_get(ifname);
+          // The bridge's own VLANs are not ports of the VLAN.
+          if (kind == "bridge") continue;
+          KernVlanEntry& entry = kern_vlan_cache.try_emplace(vlan.vid, vlan.vid).first->second;
+          if (kind == "bond") {
+            for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, vlan.untagged);
+          } else {
+            entry.add_port(ifname, vlan.untagged);
+          }
+        }
+      }
+      return;
+    }
+  }
+
+  const json listing = json::parse(*text);
   if (listing.is_object() && listing.empty()) return;  // the fallback of a failed listing
   if (!listing.is_array()) wrong_type(listing, "expected an array of ports");
 
