@@ -4,9 +4,10 @@
 JOBS          ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_DIR     ?= build
 TEST_BUILD    ?= build-test
+BENCH_BUILD   ?= build-bench
 EXAMPLE       ?= examples/leaf-riot.json
 
-.PHONY: all deps build run test format clean
+.PHONY: all deps build run test bench format clean
 
 all: build
 
@@ -32,8 +33,16 @@ test: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Release build of its own, then every benchmark suite, printed as one table
+# of medians. The generated switches' snapshots are kept in the build
+# directory and written only when missing.
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGRPAUDIT_TESTS=OFF -DGRPAUDIT_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit_bench grpaudit-gen
+	./$(BENCH_BUILD)/bench/grpaudit_bench --snapshot-dir $(BENCH_BUILD)/snapshots $(BENCH_ARGS)
+
 format:
 	find src cli tests bench fuzz -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD) $(BENCH_BUILD)
