@@ -92,7 +92,19 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
 }
 
 void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result) {
-  ojson routes = ojson::array();
+  // Written route by route, each as dumping the whole document would write
+  // it at its depth: the report of a large switch runs to tens of megabytes,
+  // and the document would be several times that.
+  std::string text;
+  nlohmann::detail::serializer<ojson> serializer(nlohmann::detail::output_adapter<char>(text), ' ',
+                                                 nlohmann::json::error_handler_t::replace);
+  const auto dump = [&](const ojson& value, unsigned int depth) -> const std::string& {
+    text.clear();
+    serializer.dump(value, true, false, 2, depth);
+    return text;
+  };
+
+  out << "{\n  \"routes\": [";
   for (const RouteResult& r : result.routes) {
     ojson route;
     route["key"] = r.key;
@@ -115,14 +127,12 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       route["expected"] = {{"iif", iif}, {"l3", r.expected->l3}, {"l2", r.expected->l2}};
     }
     route["messages"] = messages_of(r.hardware);
-    routes.push_back(std::move(route));
+    out << (&r == &result.routes.front() ? "\n    " : ",\n    ") << dump(route, 4);
   }
+  out << (result.routes.empty() ? "]" : "\n  ]");
   ojson summary = ojson::object();
   for (const Status s : kAllStatuses) summary[std::string(status_name(s))] = result.counts.at(s);
-  ojson doc;
-  doc["routes"] = std::move(routes);
-  doc["summary"] = std::move(summary);
-  out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  out << ",\n  \"summary\": " << dump(summary, 2) << "\n}\n";
 }
 
 void write_json_error(std::ostream& out, const std::string& kind, const std::string& message) {
