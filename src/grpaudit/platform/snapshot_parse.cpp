@@ -9,6 +9,7 @@
 
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/platform/snapshot.h"
+#include "grpaudit/util/json_brief.h"
 
 namespace grpaudit::platform {
 namespace {
@@ -19,7 +20,7 @@ using nlohmann::json;
 // not flood the terminal.
 std::string brief(const json& v) {
   constexpr std::size_t kMax = 60;
-  std::string text = v.dump(-1, ' ', false, json::error_handler_t::replace);
+  std::string text = util::json_brief(v);
   if (text.size() > kMax) text = text.substr(0, kMax) + "...";
   return text;
 }
