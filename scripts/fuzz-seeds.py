@@ -26,6 +26,7 @@ def main():
         with open(path, "rb") as f:
             raw = f.read()
         add("snapshot", raw.decode("utf-8"))
+        add("replay", raw.decode("utf-8"))
         doc = json.loads(raw)
         sdk = doc.get("sdk", {}).get("commands", {})
         host = doc.get("host", {})
