@@ -49,6 +49,21 @@ TEST(Findings, DeeplyNestedBridgeVlanListingIsAJsonError) {
   EXPECT_TRUE(asic.kern_vlan_cache_created);
 }
 
+// A number too large for a double is the JSON parser's one failure that is
+// not a parse error: it escaped the snapshot loader as a JSON error that did
+// not name the file, instead of the loader's own error.
+TEST(Findings, HugeNumberInASnapshotIsASnapshotError) {
+  for (const std::string doc : {R"({"format": 1e999})", R"({"vrfs": {"0": -1e400}})"}) {
+    SCOPED_TRACE(doc);
+    try {
+      platform::parse_snapshot(doc, "huge.json");
+      FAIL() << "accepted a number beyond a double";
+    } catch (const SnapshotError& e) {
+      EXPECT_THAT(e.what(), StartsWith("snapshot huge.json: not valid JSON: number overflow"));
+    }
+  }
+}
+
 TEST(Findings, BriefJsonIsTheDumpWithinItsDepth) {
   const auto v = nlohmann::json::parse(R"({"a": [1, "x", {"b": null}], "c": {}, "d": [[]]})");
   EXPECT_EQ(util::json_brief(v), v.dump());
