@@ -1,5 +1,7 @@
 // Failure rows of the hardware table readers, through a replayed switch.
-// Shell time-outs without a state to check are in asic_test.cpp.
+// Shell time-outs without a state to check are in asic_test.cpp; a VLAN
+// question that times out (nothing stored, nothing remembered) and VLANs
+// without an entry are in port_vlan_lookups_test.cpp.
 
 #include <gtest/gtest.h>
 
@@ -313,22 +315,6 @@ TEST(HardwareReaderFailures, EndInTheirDocumentedErrorAndState) {
        true},
 
       // --- VLAN membership and translation --------------------------------------
-      {"vlan show times out: nothing stored, nothing remembered",
-       [](FakeSwitch&) {},
-       [](Asic& a) { a._is_port_untagged_for_vid("xe0", 10); },
-       {K::kRuntime, "vlan show 10"},
-       [](Asic& a) {
-         EXPECT_FALSE(a.vlans.contains(10));
-         EXPECT_FALSE(a.vlans_without_entry.contains(10));
-       }},
-      {"ports times out: nothing stored, nothing remembered",
-       [](FakeSwitch& sw) { sw.sdk("vlan show 10", "vlan 10 ports xe0 untagged xe0 (0x1)\n"); },
-       [](Asic& a) { a._is_port_untagged_for_vid("xe0", 10); },
-       {K::kRuntime, "ports xe0"},
-       [](Asic& a) {
-         EXPECT_FALSE(a.vlans.contains(10));
-         EXPECT_FALSE(a.vlans_without_entry.contains(10));
-       }},
       {"ports listing with a blank row",
        [](FakeSwitch& sw) {
          sw.sdk("vlan show 10", "vlan 10 untagged xe0\n")
