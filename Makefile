@@ -6,7 +6,7 @@ BUILD_DIR     ?= build
 TEST_BUILD    ?= build-test
 EXAMPLE       ?= examples/leaf-riot.json
 
-.PHONY: all deps build run test format clean
+.PHONY: all deps build run test fuzz fuzz-smoke format clean
 
 all: build
 
@@ -32,8 +32,19 @@ test: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer targets, built with clang into build-fuzz: every target runs for
+# FUZZ_SECONDS, FUZZ_JOBS at a time. fuzz-smoke is the short run.
+FUZZ_SECONDS  ?= 600
+FUZZ_JOBS     ?= $(JOBS)
+
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) bash scripts/fuzz.sh
+
+fuzz-smoke:
+	FUZZ_SECONDS=10 FUZZ_JOBS=1 bash scripts/fuzz.sh
+
 format:
 	find src cli tests bench fuzz -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD) build-fuzz
