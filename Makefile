@@ -7,7 +7,7 @@ TEST_BUILD    ?= build-test
 BENCH_BUILD   ?= build-bench
 EXAMPLE       ?= examples/leaf-riot.json
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test bench fuzz fuzz-smoke format clean
 
 all: build
 
@@ -41,8 +41,19 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit_bench grpaudit-gen
 	./$(BENCH_BUILD)/bench/grpaudit_bench --snapshot-dir $(BENCH_BUILD)/snapshots $(BENCH_ARGS)
 
+# libFuzzer targets, built with clang into build-fuzz: every target runs for
+# FUZZ_SECONDS, FUZZ_JOBS at a time. fuzz-smoke is the short run.
+FUZZ_SECONDS  ?= 600
+FUZZ_JOBS     ?= $(JOBS)
+
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) bash scripts/fuzz.sh
+
+fuzz-smoke:
+	FUZZ_SECONDS=10 FUZZ_JOBS=1 bash scripts/fuzz.sh
+
 format:
 	find src cli tests bench fuzz -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD) $(BENCH_BUILD) build-fuzz

@@ -77,12 +77,14 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "when none is given)");
 }
 
-int run_check(const Options& o, std::ostream& out, Terminal terminal, Progress& progress) {
+int run_check(const Options& o, std::ostream& out, Terminal terminal,
+              const std::shared_ptr<Progress>& progress_ptr) {
+  Progress& progress = *progress_ptr;
   check_keys(o.keys);
   const Source source = open_source(o.source);
   release_free_memory();
   progress.show("reading the ASIC");
-  Asic asic(source.platform, o.mem_table);
+  Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
   const auto kernel = read_kernel_routes(*source.platform.host);
   release_free_memory();
@@ -102,12 +104,13 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal, Progress& 
   return result.faults() == 0 ? kExitOk : kExitFaults;
 }
 
-int run_dump(const Options& o, std::ostream& out, Progress& progress) {
+int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress>& progress_ptr) {
+  Progress& progress = *progress_ptr;
   check_keys(o.keys);
   const Source source = open_source(o.source);
   release_free_memory();
   progress.show("reading the ASIC");
-  const Asic asic(source.platform, o.mem_table);
+  const Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.clear();
   finish_recording(source, o.source);
   asic.dump_mroutes(o.keys, out);
@@ -183,12 +186,12 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   }
 
   apply_environment(o.source);
-  Progress progress(err, terminal.err);
+  const auto progress = std::make_shared<Progress>(err, terminal.err);
   try {
     if (check->parsed()) return run_check(o, out, terminal, progress);
     return run_dump(o, out, progress);
   } catch (...) {
-    progress.clear();
+    progress->clear();
     return report_error(out, err, o.json, classify(std::current_exception()));
   }
 }

@@ -143,6 +143,8 @@ std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json)
   std::map<std::string, std::string> vrfs;
   for (const json& link : parse_array(vrf_json, kVrfListCommand)) {
     if (!link.is_object()) bad(kVrfListCommand, "an entry is not an object");
+    // ip prints an empty object for every link its type filter leaves out.
+    if (link.empty()) continue;
     const std::string name = text_member(link, "ifname", kVrfListCommand);
     const json* data = nullptr;
     if (const auto li = link.find("linkinfo"); li != link.end() && li->is_object()) {

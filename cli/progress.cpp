@@ -33,11 +33,11 @@ class AnnouncingShell : public asicterm::asicterm {
 
 }  // namespace
 
-void Progress::show(const std::string& text) {
+void Progress::show(const std::string& text, bool force) {
   if (!enabled_) return;
   // Redrawing more often than the eye can follow only slows the run.
   const auto now = std::chrono::steady_clock::now();
-  if (shown_ && now - last_ < std::chrono::milliseconds(50)) return;
+  if (!force && shown_ && now - last_ < std::chrono::milliseconds(50)) return;
   last_ = now;
   err_ << "\r\033[K" << text.substr(0, 100) << std::flush;
   shown_ = true;
@@ -46,7 +46,7 @@ void Progress::show(const std::string& text) {
 void Progress::count(const char* what, std::size_t done, std::size_t total) {
   if (!enabled_) return;
   if (done != total && done % 64 != 0) return;
-  show(fmt::format("{} {}/{}", what, done, total));
+  show(fmt::format("{} {}/{}", what, done, total), done == total);
 }
 
 void Progress::clear() {

@@ -17,7 +17,8 @@ class Progress {
   Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
   ~Progress() { clear(); }
 
-  void show(const std::string& text);
+  // Redraws at most every 50 ms unless `force`.
+  void show(const std::string& text, bool force = false);
   void count(const char* what, std::size_t done, std::size_t total);
   void clear();
 

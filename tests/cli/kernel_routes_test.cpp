@@ -50,6 +50,10 @@ TEST(KernelRoutes, TheLaterOfTwoRoutesWithOneKeyStands) {
   EXPECT_EQ(routes.begin()->second.iif, "swp2");
   EXPECT_TRUE(parse_kernel_routes("", {}).empty());
   EXPECT_TRUE(parse_vrf_tables("  \n").empty());
+  // The type filter of ip leaves an empty object for every other link.
+  EXPECT_EQ(
+      parse_vrf_tables(R"([{}, {"ifname": "blue", "linkinfo": {"info_data": {"table": 9}}}, {}])"),
+      (std::map<std::string, std::string>{{"9", "blue"}}));
 }
 
 TEST(KernelRoutes, MalformedListingsNameTheCommand) {

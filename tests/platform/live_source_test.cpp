@@ -1,11 +1,16 @@
 // The live switch's SDK transport, port table and VRF map files.
 
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/platform/config_files.h"
@@ -17,6 +22,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Killed means gone, or a zombie that its new parent has still to reap.
+bool gone_or_zombie(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    if (!stat) return true;
+    std::string line;
+    std::getline(stat, line);
+    const auto paren = line.rfind(')');
+    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') {
+      return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
 TEST(SdkTransport, AppendsTheCommandAsOneArgumentAndReturnsStandardOutput) {
   testing::TempDir tmp;
   const std::string script = tmp.write("sdk.sh", "printf '%s|%s\\n' \"$1\" \"$#\"\n");
@@ -26,12 +48,20 @@ TEST(SdkTransport, AppendsTheCommandAsOneArgumentAndReturnsStandardOutput) {
 
 TEST(SdkTransport, AnUnansweredCommandKillsTheTransportGroupAndTimesOut) {
   testing::TempDir tmp;
-  // The transport leaves a grandchild that would hold the output open.
-  const std::string script = tmp.write("slow.sh", "sleep 30 & sleep 30\n");
+  // The transport leaves a grandchild that would hold the output open; it
+  // tells its process id through a file, as its output is never read whole.
+  const std::string script =
+      tmp.write("slow.sh", "sleep 30 & echo $! > " + tmp.path() + "/grandchild\nsleep 30\n");
   auto shell = make_sdk_transport("/bin/sh " + script, 200ms);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_THROW(shell->run("ipmc table show"), ShellIoError);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  const pid_t grandchild = std::stoi(testing::read_file(tmp.path() + "/grandchild"));
+  EXPECT_TRUE(gone_or_zombie(grandchild)) << "grandchild " << grandchild << " still runs";
+  int st;
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, &st, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 TEST(SdkTransport, ASilentFailureIsAnErrorButPrintedErrorsAreOutput) {

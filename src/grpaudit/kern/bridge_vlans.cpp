@@ -12,6 +12,7 @@
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
 #include "grpaudit/util/ints.h"
+#include "grpaudit/util/json_brief.h"
 #include "grpaudit/util/text.h"
 
 namespace grpaudit {
@@ -23,16 +24,18 @@ using nlohmann::json;
 // message shows the offending value.
 [[noreturn]] void wrong_type(const json& value, std::string_view what) {
   throw json::type_error::create(
-      302, fmt::format("bridge VLAN listing: {}: {}", what, util::quote(value.dump())), &value);
+      302, fmt::format("bridge VLAN listing: {}: {}", what, util::quote(util::json_brief(value))),
+      &value);
 }
 
 const json& member(const json& object, const char* name) {
   if (!object.is_object()) wrong_type(object, "expected an object");
   const auto it = object.find(name);
   if (it == object.end()) {
-    throw json::out_of_range::create(
-        403, fmt::format("bridge VLAN listing: no \"{}\" in {}", name, util::quote(object.dump())),
-        &object);
+    throw json::out_of_range::create(403,
+                                     fmt::format("bridge VLAN listing: no \"{}\" in {}", name,
+                                                 util::quote(util::json_brief(object))),
+                                     &object);
   }
   return *it;
 }

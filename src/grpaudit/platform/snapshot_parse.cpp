@@ -26,6 +26,7 @@
 
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/platform/snapshot.h"
+#include "grpaudit/util/json_brief.h"
 
 namespace grpaudit::platform {
 namespace {
@@ -36,7 +37,7 @@ using nlohmann::json;
 // not flood the terminal.
 std::string brief(const json& v) {
   constexpr std::size_t kMax = 60;
-  std::string text = v.dump(-1, ' ', false, json::error_handler_t::replace);
+  std::string text = util::json_brief(v);
   if (text.size() > kMax) text = text.substr(0, kMax) + "...";
   return text;
 }
@@ -70,7 +71,7 @@ std::pair<std::size_t, std::size_t> line_and_column(std::string_view text, std::
 }
 
 // The parser's own explanation, without its error id and position prefix.
-std::string parse_reason(const json::parse_error& e) {
+std::string parse_reason(const json::exception& e) {
   std::string_view what = e.what();
   if (auto p = what.find("] "); p != std::string_view::npos) what.remove_prefix(p + 2);
   if (what.starts_with("parse error")) {
@@ -95,6 +96,9 @@ class Reader {
       const auto [line, column] = line_and_column(text, e.byte == 0 ? 0 : e.byte - 1);
       fail("not valid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
            ": " + parse_reason(e));
+    } catch (const json::exception& e) {
+      // A number too large for a double fails the parse without a position.
+      fail("not valid JSON: " + parse_reason(e));
     }
   }
 
