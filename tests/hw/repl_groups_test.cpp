@@ -81,12 +81,45 @@ TEST(MulticastShow, GroupsWithTheirRoutedAndBridgedEntries) {
 }
 
 TEST(MulticastShow, WithRiotTheEncapIdIsANextHopWhereOneIsKnown) {
+  // The whole listing and a single piece read the interface tables alike.
+  for (const bool whole : {true, false}) {
+    SCOPED_TRACE(whole);
+    Recorder r;
+    std::map<std::int64_t, ReplicationGroup> groups;
+    const std::string piece = " 1f\n\tport xe1, encap id 103\n\tport xe2, encap id 5\n";
+    if (whole) {
+      parse_multicast_show("Group" + piece, r.ctx(true), groups);
+    } else {
+      parse_one_repl_group(piece, r.ctx(true), groups);
+    }
+    EXPECT_EQ(all_fields(groups.at(31).l3_encaps),
+              (Strings{"swp-xe1/xe1/7/200/200", "swp-xe2/xe2/5/100/-1"}));
+  }
+}
+
+// A listing names each port in many lines: its Linux name is asked once,
+// the VLAN of each routed copy every time, in the order of the lines. A
+// name that could not be had is asked again by the next listing.
+TEST(MulticastShow, PortNamesAskedOncePerListing) {
   Recorder r;
   std::map<std::int64_t, ReplicationGroup> groups;
-  parse_one_repl_group(" 1f\n\tport xe1, encap id 103\n\tport xe2, encap id 5\n", r.ctx(true),
-                       groups);
-  EXPECT_EQ(all_fields(groups.at(31).l3_encaps),
+  parse_multicast_show(
+      "Group 1\n\tport xe1, encap id 5\n\tport xe1, encap id -1\n"
+      "Group 2\n\tport xe1, encap id 7\n\tport xe2, encap id 5\n",
+      r.ctx(false), groups);
+  EXPECT_EQ(r.calls,
+            (Strings{"evid xe1 100", "linux xe1", "evid xe1 200", "evid xe2 100", "linux xe2"}));
+  EXPECT_EQ(all_fields(groups.at(2).l3_encaps),
             (Strings{"swp-xe1/xe1/7/200/200", "swp-xe2/xe2/5/100/-1"}));
+  EXPECT_EQ(all_fields(groups.at(1).l2_encaps), Strings{"swp-xe1/xe1/-1/-1/-1"});
+
+  r.calls.clear();
+  EXPECT_THROW(parse_multicast_show("Group 3\n\tport xe9, encap id 5\n", r.ctx(false), groups),
+               std::out_of_range);
+  EXPECT_THROW(parse_multicast_show("Group 3\n\tport xe9, encap id 5\n", r.ctx(false), groups),
+               std::out_of_range);
+  // The VLAN is asked before the name, as ever, also when the name fails.
+  EXPECT_EQ(r.calls, (Strings{"evid xe9 100", "linux xe9", "evid xe9 100", "linux xe9"}));
 }
 
 TEST(MulticastShow, BadHeadersAndPortTableErrorsFail) {

@@ -113,6 +113,33 @@ TEST(KernDevCache, ResolvesOneLevelOfVlanDevice) {
   EXPECT_EQ(asic->_kern_get_vlan_and_atlink("swp2s0").first, std::nullopt);
 }
 
+// Every route asks for the base device of each of its interfaces: the answer
+// is remembered, follows the parent VLAN of each question, and is worked out
+// again once the caches were emptied from outside.
+TEST(KernDevCache, BaseDeviceRememberedUntilTheCachesAreEmptied) {
+  FakeSwitch sw;
+  sw.port("xe0", "swp3");
+  testing::bridge(sw, "br0", 1, {});
+  testing::link(sw, "v100", "vlan");
+  testing::link(sw, "plain", "vxlan");
+  testing::vlan_config(sw, {{"v100", 100, "br0"}});
+  using Base = std::tuple<std::string, std::string, std::int64_t>;
+  TracedAsic asic(sw);
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("v100", 7), (Base{"bridge", "br0", 100}));
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("plain", 7), (Base{"vxlan", "plain", 7}));
+  EXPECT_THAT(asic.take_trace(), ::testing::Not(IsEmpty()));
+
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("v100", 9), (Base{"bridge", "br0", 100}));
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("plain", -1), (Base{"vxlan", "plain", -1}));
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("plain", 12), (Base{"vxlan", "plain", 12}));
+  EXPECT_THAT(asic.take_trace(), IsEmpty());
+
+  // Emptied from outside: the kernel is asked again.
+  asic->kern_dev_cache.clear();
+  EXPECT_EQ(asic->_kern_base_dev_kind_get("plain", 3), (Base{"vxlan", "plain", 3}));
+  EXPECT_THAT(asic.take_trace(), ::testing::Contains(run_line("/bin/ip -d link show plain")));
+}
+
 TEST(KernVlanDevCache, TableVariants) {
   const struct {
     const char* name;

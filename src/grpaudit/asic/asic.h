@@ -257,6 +257,20 @@ class Asic {
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
                        std::int64_t vlan);
 
+  // An interface resolved as _kern_base_dev_kind_get resolves it; the VLAN
+  // is the device's own when `own_vlan`, else the one handed in.
+  struct BaseDev {
+    std::string kind;
+    std::string dev;
+    bool own_vlan = false;
+    std::int64_t vlan = -1;
+  };
+  // The resolution of `orig_dev`, remembered: every route asks it for each
+  // of its interfaces. Answers are worked out anew whenever a kernel device
+  // cache has changed size, so they always agree with the caches. The
+  // reference stays valid for the Asic's life.
+  const BaseDev& base_dev(const std::string& orig_dev);
+
   // Positions of the port map entries named `dport` (null: none), checked
   // against the table.
   const std::vector<std::size_t>* dport_positions(const std::string& dport) const;
@@ -267,6 +281,13 @@ class Asic {
   mutable detail::NameSetIndex linux_ports_index_;
   detail::CacheIndex<KernDevEntry> kern_dev_index_;
   detail::CacheIndex<KernVlanDevEntry> kern_vlan_dev_index_;
+  struct BaseDevMemo {
+    BaseDev base;
+    std::uint64_t generation = 0;
+  };
+  std::unordered_map<std::string, BaseDevMemo> base_devs_;
+  std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
+  std::uint64_t base_devs_generation_ = 1;
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

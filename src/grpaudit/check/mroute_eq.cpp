@@ -63,7 +63,11 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   const std::string group = grp.value_or("");
 
   MrouteExpectation expected;
-  const auto [kind, new_iif, iif_vlan] = _kern_base_dev_kind_get(iif);
+  // _kern_base_dev_kind_get(iif), held by reference: the names are not copied.
+  const BaseDev& iif_base = base_dev(iif);
+  const std::string& kind = iif_base.kind;
+  const std::string& new_iif = iif_base.dev;
+  const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;
   tmp_encaps.clear();
   // _expand_kern_dev(group, iif), whose own resolution of the IIF would find
   // every answer just cached.

@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -15,9 +16,68 @@ namespace grpaudit::hw {
 
 namespace {
 
+// What reading one listing asks of its context about ports and interfaces:
+// a listing names a few hundred ports and some thousands of interfaces in
+// hundreds of thousands of member lines, and every answer stays the same
+// while the listing is read. A port's Linux name is asked once; a callback
+// that throws is asked again next time.
+class ContextMemo {
+ public:
+  // `whole_listing`: worth hash copies of the interface tables, as a search
+  // of their trees per member line costs a cache miss per level.
+  ContextMemo(const ReplGroupContext& ctx, bool whole_listing)
+      : ctx_(ctx), indexed_(whole_listing) {
+    if (!indexed_) return;
+    nhi_.reserve(ctx.l3_intf_nhi.size());
+    nhi_.insert(ctx.l3_intf_nhi.begin(), ctx.l3_intf_nhi.end());
+    intf_vlan_.reserve(ctx.l3_intfs.size());
+    intf_vlan_.insert(ctx.l3_intfs.begin(), ctx.l3_intfs.end());
+  }
+
+  // A number for `dport`, the same for every line that names it.
+  std::uint32_t port_id(const std::string& dport) {
+    const auto [it, added] =
+        port_ids_.try_emplace(dport, static_cast<std::uint32_t>(ports_.size()));
+    if (added) ports_.emplace_back();
+    return it->second;
+  }
+
+  const std::string& linux_name(std::uint32_t port, const std::string& dport) {
+    auto& name = ports_.at(port);
+    if (!name) name = ctx_.bcm2linux(dport);
+    return *name;
+  }
+
+  // The interface a printed encap id stands for (with RIOT, a next-hop index
+  // where the daemon knows one).
+  std::int64_t intf(std::int64_t encap_id) const {
+    if (!ctx_.riot_enable) return encap_id;
+    return indexed_ ? find_or(nhi_, encap_id, encap_id)
+                    : find_or(ctx_.l3_intf_nhi, encap_id, encap_id);
+  }
+
+  std::int64_t vlan_of(std::int64_t intf) const {
+    return indexed_ ? find_or(intf_vlan_, intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
+  }
+
+ private:
+  template <typename Map>
+  static std::int64_t find_or(const Map& m, std::int64_t key, std::int64_t none) {
+    const auto it = m.find(key);
+    return it == m.end() ? none : it->second;
+  }
+
+  const ReplGroupContext& ctx_;
+  const bool indexed_;
+  std::unordered_map<std::int64_t, std::int64_t> nhi_;
+  std::unordered_map<std::int64_t, std::int64_t> intf_vlan_;
+  std::unordered_map<std::string, std::uint32_t> port_ids_;
+  std::vector<std::optional<std::string>> ports_;  // Linux names by port number
+};
+
 // The group of one piece, or none for an empty piece or an L2 group.
-std::optional<ReplicationGroup> read_repl_group(std::string_view piece,
-                                                const ReplGroupContext& ctx) {
+std::optional<ReplicationGroup> read_repl_group(std::string_view piece, const ReplGroupContext& ctx,
+                                                ContextMemo& memo) {
   static const util::Regex member_re(R"(\s+port (?P<port>\S+), encap id (?P<intf>[+-]?\d+))",
                                      util::Regex::Mode::kAnchored);
   const util::Lines group(piece);
@@ -37,21 +97,16 @@ std::optional<ReplicationGroup> read_repl_group(std::string_view piece,
     if (!m) continue;
     const std::string dport((*m)["port"]);
     if (dport == "cpu0") continue;
+    const std::uint32_t port = memo.port_id(dport);
     std::int64_t intf = util::parse_dec((*m)["intf"]);
     if (intf == -1) {
-      l2_encaps.emplace_back(ctx.bcm2linux(dport), dport, -1, -1, -1);
+      l2_encaps.emplace_back(memo.linux_name(port, dport), dport, -1, -1, -1);
       continue;
     }
-    if (ctx.riot_enable) {
-      // With RIOT the printed id is a next-hop index where the daemon knows one.
-      if (const auto it = ctx.l3_intf_nhi.find(intf); it != ctx.l3_intf_nhi.end()) {
-        intf = it->second;
-      }
-    }
-    const auto vit = ctx.l3_intfs.find(intf);
-    const std::int64_t vlan = vit == ctx.l3_intfs.end() ? -1 : vit->second;
+    intf = memo.intf(intf);
+    const std::int64_t vlan = memo.vlan_of(intf);
     const std::int64_t evid = ctx.ivid2evid(dport, vlan);
-    l3_encaps.emplace_back(ctx.bcm2linux(dport), dport, intf, vlan, evid);
+    l3_encaps.emplace_back(memo.linux_name(port, dport), dport, intf, vlan, evid);
   }
   const auto exact = [](std::vector<Encap>& from) {
     return std::vector<Encap>(std::make_move_iterator(from.begin()),
@@ -75,6 +130,7 @@ void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
     }
     read.clear();
   };
+  ContextMemo memo(ctx, /*whole_listing=*/true);
   constexpr std::string_view kGroup = "Group";
   std::size_t start = text.find(kGroup);
   try {
@@ -82,7 +138,7 @@ void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
       start += kGroup.size();
       const std::size_t next = text.find(kGroup, start);
       const std::size_t end = next == std::string_view::npos ? text.size() : next;
-      if (auto g = read_repl_group(text.substr(start, end - start), ctx))
+      if (auto g = read_repl_group(text.substr(start, end - start), ctx, memo))
         read.push_back(std::move(*g));
       start = next;
     }
@@ -95,7 +151,8 @@ void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
 
 void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
                           std::map<std::int64_t, ReplicationGroup>& groups) {
-  if (auto g = read_repl_group(piece, ctx)) {
+  ContextMemo memo(ctx, /*whole_listing=*/false);
+  if (auto g = read_repl_group(piece, ctx, memo)) {
     const std::int64_t id = g->mcast_grp;
     groups.insert_or_assign(id, std::move(*g));
   }

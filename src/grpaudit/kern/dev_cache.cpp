@@ -76,11 +76,47 @@ std::pair<std::string, std::int64_t> Asic::_kern_get_dev_vlan(const std::string&
 
 std::tuple<std::string, std::string, std::int64_t> Asic::_kern_base_dev_kind_get(
     const std::string& orig_dev, std::int64_t parent_vlan) {
-  std::string kind = _kern_dev_kind_get(orig_dev);
-  auto [dev, vlan] = _kern_get_dev_vlan(orig_dev, kind, parent_vlan);
+  const BaseDev& base = base_dev(orig_dev);
+  return {base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan};
+}
+
+const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
+  // Entries are never erased, only marked stale, so that a caller's reference
+  // to one stays valid while the resolution of another reads devices. The
+  // caches only grow while the Asic works; one that shrank was emptied from
+  // outside, and then every answer is worked out anew.
+  const auto stale = [this] {
+    const bool shrank = kern_dev_cache.size() < std::get<0>(base_devs_stamp_) ||
+                        kern_vlan_dev_cache.size() < std::get<1>(base_devs_stamp_) ||
+                        kern_vlan_dev_cache_created != std::get<2>(base_devs_stamp_);
+    base_devs_stamp_ = std::make_tuple(kern_dev_cache.size(), kern_vlan_dev_cache.size(),
+                                       kern_vlan_dev_cache_created);
+    if (shrank) ++base_devs_generation_;
+  };
+  stale();
+  auto& memo = base_devs_[orig_dev];
+  if (memo.generation == base_devs_generation_) return memo.base;
+
+  BaseDev base{_kern_dev_kind_get(orig_dev), orig_dev};
+  if (base.kind == "vlan") {
+    // As _kern_get_dev_vlan: VID 0 is not a VLAN, the device stays itself.
+    auto [vid, atlink] = _kern_get_vlan_and_atlink(orig_dev);
+    if (vid && *vid != 0 && atlink) {
+      base.dev = std::move(*atlink);
+      base.own_vlan = true;
+      base.vlan = *vid;
+    }
+  }
   // One level only: a VLAN device on a VLAN device yields the lower one, kind "vlan".
-  if (dev != orig_dev) kind = _kern_dev_kind_get(dev);
-  return {std::move(kind), std::move(dev), vlan};
+  if (base.dev != orig_dev) base.kind = _kern_dev_kind_get(base.dev);
+
+  stale();
+  if (memo.base.kind != base.kind) memo.base.kind = std::move(base.kind);
+  if (memo.base.dev != base.dev) memo.base.dev = std::move(base.dev);
+  memo.base.own_vlan = base.own_vlan;
+  memo.base.vlan = base.vlan;
+  memo.generation = base_devs_generation_;
+  return memo.base;
 }
 
 }  // namespace grpaudit
