@@ -165,12 +165,15 @@ void Asic::_kern_create_vlan_cache() {
     if (devices) {
       for (const fast::Device& device : *devices) {
         const std::string ifname(device.ifname);
+        // Asked at the device's first VLAN (a device without one is never
+        // asked); the cache gives the same answer for the others.
+        const std::string* kind = nullptr;
         for (const fast::Vlan& vlan : device.vlans) {
-          const std::string kind = _kern_dev_kind_get(ifname);
+          if (kind == nullptr) kind = &_kern_dev_cache_get(ifname).kind;
           // The bridge's own VLANs are not ports of the VLAN.
-          if (kind == "bridge") continue;
+          if (*kind == "bridge") continue;
           KernVlanEntry& entry = kern_vlan_cache.try_emplace(vlan.vid, vlan.vid).first->second;
-          if (kind == "bond") {
+          if (*kind == "bond") {
             for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, vlan.untagged);
           } else {
             entry.add_port(ifname, vlan.untagged);
