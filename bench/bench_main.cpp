@@ -130,7 +130,7 @@ class TableReporter : public benchmark::BenchmarkReporter {
     return r ? std::optional<double>(r->ms) : std::nullopt;
   }
 
-  // The targets, checked against the medians above.
+  // The performance targets, checked against the medians above.
   void summary() const {
     std::cout << "\n";
     const Row* check = find("grpaudit check --snapshot", "1x");
