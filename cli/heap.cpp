@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace grpaudit::cli {
@@ -31,6 +32,19 @@ constexpr int kBlocks = 128;
 
 bool configured = false;
 
+// The reserve is address space only where the kernel overcommits (modes 0
+// and 1). Under strict accounting (mode 2) it would be charged in full and
+// could starve the switch's own daemons of memory while grpaudit runs, so
+// then, or when the mode cannot be read, the heap is left as it is.
+bool reserve_is_free() {
+  std::FILE* f = std::fopen("/proc/sys/vm/overcommit_memory", "re");
+  if (f == nullptr) return false;
+  int mode = -1;
+  const bool read = std::fscanf(f, "%d", &mode) == 1;
+  std::fclose(f);
+  return read && (mode == 0 || mode == 1);
+}
+
 void advise_huge(void* p, std::size_t size) {
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
@@ -47,7 +61,7 @@ void advise_huge(void* p, std::size_t size) {
 // pages: a fault then brings in 2 MiB. The kernel falls back to small pages
 // where it has no huge ones; results are the same either way.
 void prefer_huge_pages() {
-  if (kSanitized || configured) return;
+  if (kSanitized || configured || !reserve_is_free()) return;
   if (::mallopt(M_MMAP_MAX, 0) != 1 || ::mallopt(M_TRIM_THRESHOLD, INT_MAX) != 1) return;
   configured = true;
   void* blocks[kBlocks];
