@@ -34,18 +34,9 @@ class ContextMemo {
     intf_vlan_.insert(ctx.l3_intfs.begin(), ctx.l3_intfs.end());
   }
 
-  // A number for `dport`, the same for every line that names it.
-  std::uint32_t port_id(const std::string& dport) {
-    const auto [it, added] =
-        port_ids_.try_emplace(dport, static_cast<std::uint32_t>(ports_.size()));
-    if (added) ports_.emplace_back();
-    return it->second;
-  }
-
-  const std::string& linux_name(std::uint32_t port, const std::string& dport) {
-    auto& name = ports_.at(port);
-    if (!name) name = ctx_.bcm2linux(dport);
-    return *name;
+  const std::string& linux_name(const std::string& dport) {
+    if (const auto it = names_.find(dport); it != names_.end()) return it->second;
+    return names_.emplace(dport, ctx_.bcm2linux(dport)).first->second;
   }
 
   // The interface a printed encap id stands for (with RIOT, a next-hop index
@@ -71,8 +62,7 @@ class ContextMemo {
   const bool indexed_;
   std::unordered_map<std::int64_t, std::int64_t> nhi_;
   std::unordered_map<std::int64_t, std::int64_t> intf_vlan_;
-  std::unordered_map<std::string, std::uint32_t> port_ids_;
-  std::vector<std::optional<std::string>> ports_;  // Linux names by port number
+  std::unordered_map<std::string, std::string> names_;  // Linux names by SDK port
 };
 
 // The group of one piece, or none for an empty piece or an L2 group.
@@ -97,16 +87,15 @@ std::optional<ReplicationGroup> read_repl_group(std::string_view piece, const Re
     if (!m) continue;
     const std::string dport((*m)["port"]);
     if (dport == "cpu0") continue;
-    const std::uint32_t port = memo.port_id(dport);
     std::int64_t intf = util::parse_dec((*m)["intf"]);
     if (intf == -1) {
-      l2_encaps.emplace_back(memo.linux_name(port, dport), dport, -1, -1, -1);
+      l2_encaps.emplace_back(memo.linux_name(dport), dport, -1, -1, -1);
       continue;
     }
     intf = memo.intf(intf);
     const std::int64_t vlan = memo.vlan_of(intf);
     const std::int64_t evid = ctx.ivid2evid(dport, vlan);
-    l3_encaps.emplace_back(memo.linux_name(port, dport), dport, intf, vlan, evid);
+    l3_encaps.emplace_back(memo.linux_name(dport), dport, intf, vlan, evid);
   }
   const auto exact = [](std::vector<Encap>& from) {
     return std::vector<Encap>(std::make_move_iterator(from.begin()),
