@@ -12,7 +12,6 @@
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/records/route_key.h"
-#include "heap.h"
 #include "kernel_routes.h"
 #include "progress.h"
 #include "report.h"
@@ -82,12 +81,10 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
   const Source source = open_source(o.source);
-  release_free_memory();
   progress.show("reading the ASIC");
   Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
   const auto kernel = read_kernel_routes(*source.platform.host);
-  release_free_memory();
   // The text report shows what the kernel expected of faulty routes only.
   const AuditResult result = audit(
       asic, kernel, o.keys,
@@ -108,7 +105,6 @@ int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
   const Source source = open_source(o.source);
-  release_free_memory();
   progress.show("reading the ASIC");
   const Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.clear();

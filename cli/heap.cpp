@@ -78,9 +78,4 @@ void prefer_huge_pages() {
   while (n > 0) std::free(blocks[--n]);
 }
 
-void release_free_memory() {
-  // Only pages inside freed blocks go back; the address space stays.
-  if (configured) ::malloc_trim(0);
-}
-
 }  // namespace grpaudit::cli

@@ -10,10 +10,4 @@ namespace grpaudit::cli {
 // full (strict overcommit accounting).
 void prefer_huge_pages();
 
-// Gives the pages of freed memory back to the kernel, keeping the heap
-// itself, after a step that needed much memory for a short time (reading a
-// snapshot or a listing): later steps would otherwise add to the peak rather
-// than reuse them. Does nothing unless prefer_huge_pages ran.
-void release_free_memory();
-
 }  // namespace grpaudit::cli
