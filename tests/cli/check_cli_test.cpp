@@ -82,8 +82,12 @@ TEST(CheckJson, RoutesCarryBothSidesTheExpectationAndTheMessages) {
     const std::string status = route["status"];
     EXPECT_TRUE(route.contains("messages")) << route;
     EXPECT_EQ(route.contains("expected"), status == "ok" || status == "mismatch") << route;
-    if (status == "missing-in-kernel") EXPECT_TRUE(route["kernel"].is_null());
-    if (status == "missing-in-hw") EXPECT_TRUE(route["hardware"].is_null());
+    if (status == "missing-in-kernel") {
+      EXPECT_TRUE(route["kernel"].is_null());
+    }
+    if (status == "missing-in-hw") {
+      EXPECT_TRUE(route["hardware"].is_null());
+    }
   }
   const json& extra = doc["routes"][7];
   EXPECT_EQ(extra["key"], "default, (10.1.200.21,239.2.2.3)");

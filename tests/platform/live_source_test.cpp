@@ -22,23 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Killed means gone, or a zombie that its new parent has still to reap.
-bool gone_or_zombie(pid_t pid) {
-  const auto deadline = std::chrono::steady_clock::now() + 2s;
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    if (!stat) return true;
-    std::string line;
-    std::getline(stat, line);
-    const auto paren = line.rfind(')');
-    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') {
-      return true;
-    }
-    std::this_thread::sleep_for(10ms);
-  }
-  return false;
-}
-
 TEST(SdkTransport, AppendsTheCommandAsOneArgumentAndReturnsStandardOutput) {
   testing::TempDir tmp;
   const std::string script = tmp.write("sdk.sh", "printf '%s|%s\\n' \"$1\" \"$#\"\n");
@@ -57,7 +40,7 @@ TEST(SdkTransport, AnUnansweredCommandKillsTheTransportGroupAndTimesOut) {
   EXPECT_THROW(shell->run("ipmc table show"), ShellIoError);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
   const pid_t grandchild = std::stoi(testing::read_file(tmp.path() + "/grandchild"));
-  EXPECT_TRUE(gone_or_zombie(grandchild)) << "grandchild " << grandchild << " still runs";
+  EXPECT_TRUE(testing::gone_or_zombie(grandchild)) << "grandchild " << grandchild << " still runs";
   int st;
   errno = 0;
   EXPECT_EQ(::waitpid(-1, &st, WNOHANG), -1);

@@ -42,22 +42,6 @@ void expect_no_unreaped_child() {
   EXPECT_EQ(errno, ECHILD);
 }
 
-// Dead means gone or a zombie waiting for its new parent to reap it.
-bool process_dead(pid_t pid) {
-  const auto deadline = std::chrono::steady_clock::now() + 2s;
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    if (!stat) return true;
-    std::string line;
-    std::getline(stat, line);
-    const auto paren = line.rfind(')');
-    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z')
-      return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return false;
-}
-
 struct RunCase {
   const char* name;
   std::vector<std::string> argv;
@@ -188,7 +172,7 @@ TEST(RunProcess, TimeoutKillsWholeProcessGroup) {
   EXPECT_TRUE(r.timed_out);
   ASSERT_FALSE(r.out.empty());
   const pid_t grandchild = std::stoi(r.out);
-  EXPECT_TRUE(process_dead(grandchild)) << "grandchild " << grandchild << " still runs";
+  EXPECT_TRUE(testing::gone_or_zombie(grandchild)) << "grandchild " << grandchild << " still runs";
   expect_no_unreaped_child();
 }
 

@@ -17,17 +17,7 @@ using testing::TracedAsic;
 const std::string kKey = "default, (10.1.1.1,239.1.1.1)";
 const std::string kSwitchCmd = R"({"shell":"echo 1 > /quorvex/hwprogd/ctrl/debug"})";
 
-class Checker : public MrouteChecker {
- public:
-  bool check_orig_mroute(Asic&, const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-  bool check_term_mroute(const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-};
+using testing::AcceptingChecker;
 
 TEST(DeviceNames, NoNameOrSdkTextReachesAShell) {
   // Shell syntax everywhere a name or an SDK text enters: in the port table,
@@ -50,7 +40,7 @@ TEST(DeviceNames, NoNameOrSdkTextReachesAShell) {
   sw.host_cmd("/bin/ip -d link show && reboot", 1, "");
   const testing::TracedSwitch traced(sw);
   Asic asic(traced.platform());
-  Checker checker;
+  AcceptingChecker checker;
   asic.mroute_eq(kKey, evil, oil, checker);
 
   std::vector<std::string> shell_lines;
@@ -69,7 +59,7 @@ TEST(DeviceNames, NamesNoKernelDeviceCanHaveTouchNothing) {
   testing::link(sw, "up.10", "vlan");
   testing::vlan_config(sw, {{"up.10", 10, ".."}});
   TracedAsic asic(sw);
-  Checker checker;
+  AcceptingChecker checker;
 
   EXPECT_FALSE(asic->mroute_eq(kKey, "..", {"a/b", ".", "../../etc", "/", "up.10"}, checker));
   EXPECT_THAT(asic.take_trace(), ElementsAre(testing::run_line("/bin/ip -d link show up.10"),

@@ -3,6 +3,7 @@
 // whose host interactions after construction can be read back in order.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -12,6 +13,19 @@
 #include "support/test_support.h"
 
 namespace grpaudit::testing {
+
+// Accepts every originated and terminated route, as the command does.
+class AcceptingChecker : public MrouteChecker {
+ public:
+  bool check_orig_mroute(Asic&, const std::optional<std::string>&,
+                         const std::optional<std::string>&) override {
+    return true;
+  }
+  bool check_term_mroute(const std::optional<std::string>&,
+                         const std::optional<std::string>&) override {
+    return true;
+  }
+};
 
 // "/bin/ip -d link show DEV" answering for a device of link kind `kind`.
 void link(FakeSwitch& sw, const std::string& dev, const std::string& kind);

@@ -2,10 +2,12 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace grpaudit::testing {
@@ -39,6 +41,24 @@ std::string read_file(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+bool gone_or_zombie(pid_t pid) {
+  using namespace std::chrono_literals;
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    if (!stat) return true;
+    std::string line;
+    std::getline(stat, line);
+    // The state letter follows the command name, which may hold spaces.
+    const auto paren = line.rfind(')');
+    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') {
+      return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
 }
 
 }  // namespace grpaudit::testing

@@ -1,5 +1,7 @@
 #pragma once
-// Helpers shared by the tests: temporary directories and files.
+// Helpers shared by the tests: temporary directories and files, processes.
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -23,5 +25,9 @@ class TempDir {
 };
 
 std::string read_file(const std::string& path);
+
+// Whether process `pid` is gone, or a zombie that its new parent has still
+// to reap, within two seconds.
+bool gone_or_zombie(pid_t pid);
 
 }  // namespace grpaudit::testing
