@@ -25,9 +25,38 @@ TEST(SplitLines, BreaksAtEveryLineEndingAndDropsOnlyTheFinalEmptyLine) {
       {"a\n\nb", {"a", "", "b"}},
       {"a\r\n\r\nb", {"a", "", "b"}},
       {"a\n\r\nb", {"a", "", "b"}},
-      {"a\v\fb", {"a\v\fb"}},  // only \n, \r\n and \r break lines
+      {"a\v\fb", {"a\v\fb"}},                        // only \n, \r\n and \r break lines
+      {"a\rb\rc\nd\re", {"a", "b", "c", "d", "e"}},  // \r-broken lines around a \n
+      {"a\rb\r\nc\r\rd\n", {"a", "b", "c", "", "d"}},
+      {"\r\r\n\n\r", {"", "", "", ""}},
   };
   for (const auto& c : cases) EXPECT_EQ(split_lines(c.text), c.lines) << c.text;
+}
+
+TEST(SplitLines, AgreesWithACharacterByCharacterSplitOnMixedBreaks) {
+  // Every text of up to six characters over {a, \r, \n}.
+  const auto naive = [](std::string_view text) {
+    Views lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\n' && text[i] != '\r') continue;
+      lines.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+  };
+  constexpr char kChars[] = {'a', '\r', '\n'};
+  for (int len = 0; len <= 6; ++len) {
+    int total = 1;
+    for (int i = 0; i < len; ++i) total *= 3;
+    for (int code = 0; code < total; ++code) {
+      std::string text;
+      for (int i = 0, c = code; i < len; ++i, c /= 3) text += kChars[c % 3];
+      EXPECT_EQ(split_lines(text), naive(text)) << testing::PrintToString(text);
+    }
+  }
 }
 
 TEST(SplitWs, SplitsAtRunsOfTheSixAsciiSpaces) {
@@ -86,6 +115,15 @@ TEST(ParseInt, AcceptsExactlyTheDocumentedForms) {
       {"0x7fffffffffffffff", X, INT64_MAX, INT64_MAX},
       {"0x8000000000000000", X, X, X},
       {"09", 9, 9, X},
+      // Around the longest numbers that cannot leave the range.
+      {"999999999999999999", 999999999999999999, X, 999999999999999999},
+      {"-999999999999999999", -999999999999999999, X, -999999999999999999},
+      {"9999999999999999999", X, X, X},
+      {"99999999999999999x", X, X, X},
+      {"0xfffffffffffffff", X, 0xfffffffffffffff, 0xfffffffffffffff},
+      {"-fffffffffffffff", X, -0xfffffffffffffff, X},
+      {"0xffffffffffffffff", X, X, X},
+      {"0x0000000000000000001", X, 1, 1},
   };
   auto check = [X](auto fn, std::string_view text, std::int64_t want, const char* what) {
     if (want == X) {

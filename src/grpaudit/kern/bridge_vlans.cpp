@@ -1,6 +1,7 @@
 // Bridge VLAN membership: which ports carry each VLAN tagged and untagged,
 // read as one table from the bridge tool's JSON listing on first need.
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -163,17 +164,33 @@ void Asic::_kern_create_vlan_cache() {
     std::optional<std::vector<fast::Device>> devices;
     if (!parser.parse(*text).get(doc)) devices = fast::read(doc);
     if (devices) {
+      // The entry of each VLAN as first reached, by VLAN ID: a large switch
+      // has tens of thousands of port VLANs but only thousands of VLANs.
+      // Map nodes stay where they are. IDs beyond 16 bits go to the map.
+      std::vector<KernVlanEntry*> by_vid;
+      const auto entry_of = [this, &by_vid](std::int64_t vid) -> KernVlanEntry& {
+        const bool small = vid >= 0 && vid < 65536;
+        const auto slot = static_cast<std::size_t>(vid);
+        if (small && slot < by_vid.size() && by_vid[slot] != nullptr) return *by_vid[slot];
+        KernVlanEntry& entry = kern_vlan_cache.try_emplace(vid, vid).first->second;
+        if (small) {
+          if (slot >= by_vid.size()) by_vid.resize(std::max<std::size_t>(slot + 1, 4096), nullptr);
+          by_vid[slot] = &entry;
+        }
+        return entry;
+      };
       for (const fast::Device& device : *devices) {
+        if (device.vlans.empty()) continue;  // never asked about
         const std::string ifname(device.ifname);
-        // Asked at the device's first VLAN (a device without one is never
-        // asked); the cache gives the same answer for the others.
-        const std::string* kind = nullptr;
+        // Asked at the device's first VLAN; the cache gives the same answer
+        // for the others.
+        const std::string& kind = _kern_dev_cache_get(ifname).kind;
+        // The bridge's own VLANs are not ports of the VLAN.
+        if (kind == "bridge") continue;
+        const bool bond = kind == "bond";
         for (const fast::Vlan& vlan : device.vlans) {
-          if (kind == nullptr) kind = &_kern_dev_cache_get(ifname).kind;
-          // The bridge's own VLANs are not ports of the VLAN.
-          if (*kind == "bridge") continue;
-          KernVlanEntry& entry = kern_vlan_cache.try_emplace(vlan.vid, vlan.vid).first->second;
-          if (*kind == "bond") {
+          KernVlanEntry& entry = entry_of(vlan.vid);
+          if (bond) {
             for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, vlan.untagged);
           } else {
             entry.add_port(ifname, vlan.untagged);

@@ -14,7 +14,9 @@ namespace grpaudit {
 namespace {
 
 std::string mdb_key(std::int64_t vid, std::string_view grp_mac) {
-  return util::dot_join(vid, grp_mac);
+  std::string key;
+  util::dot_join_into(key, vid, grp_mac);
+  return key;
 }
 
 // The first router port of a "router ports on <bridge>: ..." line (`prefix`
@@ -50,7 +52,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
           : cmd_output(
                 kern::command_argv(fmt::format("/sbin/bridge -d -s mdb show dev {}", orig_dev)),
                 "");
-  const auto lines = util::split_lines(*out);
+  const util::Lines lines(*out);
   const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_get(orig_dev);
   // Stored before parsing: a parse that fails leaves what it had read.
   KernMdbCache& mdb =
@@ -69,6 +71,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   };
 
   const std::string rport_prefix = "router ports on " + orig_dev + ": ";
+  std::vector<std::string_view> fields;
   for (const auto line : lines) {
     const auto rport = router_port(line, rport_prefix);
     if (!rport) continue;
@@ -83,8 +86,8 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
             ? std::string()
             : _get_cmd_output(
                   kern::command_argv(fmt::format("/sbin/bridge vlan show dev {}", *rport)), "");
-    for (const auto vlan_line : util::split_lines(vlan_out)) {
-      const auto fields = util::split_at(vlan_line, " ");
+    for (const auto vlan_line : util::Lines(vlan_out)) {
+      util::split_at(vlan_line, " ", fields);
       if (fields.size() == 1 || !util::is_digits(fields[1])) continue;
       const std::int64_t vid = util::parse_dec(fields[1]);
       add_router_port(mdb.mdb_rports.try_emplace(vid, vid).first->second, *rport);
@@ -98,22 +101,27 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
                                       util::Regex::Mode::kAnchored);
   const util::Regex& entry_re = vlan_filtering != 0 ? aware_re : unaware_re;
 
+  // Buffers reused from line to line: a large bridge lists tens of thousands.
+  std::string port;
+  std::string key;
   for (const auto line : lines) {
     const auto m = entry_re.match(line);
-    if (!m || (*m)["dev"] != orig_dev) continue;
-    const std::string_view grp_ip = (*m)["grp_ip"];
+    // Groups by number: dev, port, grp_ip and (VLAN-aware) vid.
+    if (!m || m->group(1) != orig_dev) continue;
+    const std::string_view grp_ip = m->group(3);
     // Only IPv4 groups have a MAC of this form; IPv6 groups are not compared.
     if (util::contains(grp_ip, ":")) continue;
-    const std::string port((*m)["port"]);
-    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec((*m)["vid"]) : -1;
+    port.assign(m->group(2));
+    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(m->group(4)) : -1;
     std::string grp_mac = _grp_ip2mac(grp_ip);
-    const std::string key = mdb_key(vid, grp_mac);
+    util::dot_join_into(key, vid, grp_mac);
     KernMdbEntry& entry = mdb.mdb_entries.try_emplace(key, vid, std::move(grp_mac)).first->second;
 
-    const auto [kind, new_port, new_vlan] = _kern_base_dev_kind_get(port, -1);
-    if (kind == "bond") {
+    const BaseDev& base = base_dev(port);
+    if (base.kind == "bond") {
       // A bond, or a VLAN sub-interface of one, receives on its links.
-      for (const auto& link : _expand_kern_bond(new_port)) {
+      const std::int64_t new_vlan = base.own_vlan ? base.vlan : -1;
+      for (const auto& link : _expand_kern_bond(base.dev)) {
         entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
       }
     } else {

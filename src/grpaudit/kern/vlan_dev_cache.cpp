@@ -15,17 +15,22 @@ void Asic::_kern_create_vlan_dev_cache() {
   const std::string path = "/proc/net/vlan/config";
   std::string text;
   if (host()->is_regular_file(path)) text = kern::read_optional_file(*host(), path);
-  const auto lines = util::split_lines(text);
-  if (lines.size() < 2) return;
-
   // Two header lines, then "name | VID | lower device" with padded fields.
-  for (std::size_t i = 2; i < lines.size(); ++i) {
-    const auto fields = util::split_at(lines[i], "|");
+  std::vector<std::string_view> fields;
+  // Kernels list the devices in an order that often runs ascending: each
+  // entry is offered the place after the one before.
+  auto hint = kern_vlan_dev_cache.end();
+  std::size_t index = 0;
+  for (const auto line : util::Lines(text)) {
+    if (index++ < 2) continue;
+    util::split_at(line, "|", fields);
     if (fields.size() < 3) continue;
     std::string dev(util::strip(fields[0]));
     const std::int64_t vid = util::parse_dec(util::strip(fields[1]));
     std::string atlink(util::strip(fields[2]));
-    kern_vlan_dev_cache.insert_or_assign(dev, KernVlanDevEntry(dev, vid, std::move(atlink)));
+    std::string key = dev;
+    hint = std::next(kern_vlan_dev_cache.insert_or_assign(
+        hint, std::move(key), KernVlanDevEntry(std::move(dev), vid, std::move(atlink))));
   }
 }
 

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/platform/snapshot.h"
@@ -78,14 +80,25 @@ class ReplayVrfDb : public quorvex::grpaudit_util::VrfDb {
 };
 
 // "/a/b/" and "/a/b" name the same thing; "/" stays itself.
-std::string without_trailing_slash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string_view without_trailing_slash(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   return path;
 }
 
+// Paths looked up as views: a large switch asks for thousands of files.
+struct PathHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view path) const {
+    return std::hash<std::string_view>{}(path);
+  }
+};
 template <typename V>
-std::map<std::string, const V*> by_normalized_path(const std::map<std::string, V>& m) {
-  std::map<std::string, const V*> out;
+using PathMap = std::unordered_map<std::string, const V*, PathHash, std::equal_to<>>;
+
+// Of two recorded spellings of one path, the first in the snapshot's order counts.
+template <typename V>
+PathMap<V> by_normalized_path(const std::map<std::string, V>& m) {
+  PathMap<V> out;
   for (const auto& [path, v] : m) out.emplace(without_trailing_slash(path), &v);
   return out;
 }
@@ -144,8 +157,8 @@ class ReplayHost : public Host {
 
   SnapPtr snap_;
   // Point into *snap_, which this object keeps alive.
-  std::map<std::string, const std::string*> files_;
-  std::map<std::string, const std::vector<std::string>*> dirs_;
+  PathMap<std::string> files_;
+  PathMap<std::vector<std::string>> dirs_;
 };
 
 }  // namespace

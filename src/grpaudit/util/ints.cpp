@@ -24,6 +24,17 @@ int digit_value(char c) {
 std::int64_t convert(std::string_view digits, int base, bool negative, std::string_view what,
                      std::string_view text) {
   if (digits.empty()) fail(what, text);
+  // Up to 18 decimal or 15 hexadecimal digits cannot leave the range, so
+  // the common short numbers skip the range check (a division per digit).
+  if (digits.size() <= (base == 10 ? 18u : base == 16 ? 15u : 0u)) {
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+      const int d = digit_value(c);
+      if (d >= base) fail(what, text);
+      value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+    }
+    return negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+  }
   const std::uint64_t limit =
       negative ? static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1
                : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());

@@ -1,20 +1,11 @@
 #include "grpaudit/util/text.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace grpaudit::util {
 
 namespace {
-
-// Where the line that starts at `start` ends (its break, or the end of text).
-std::size_t line_end(std::string_view text, std::size_t start) {
-  const char* p = text.data();
-  const std::size_t n = text.size();
-  std::size_t i = start;
-  // Every character above '\r' is a plain one: one comparison for most.
-  while (i < n && (static_cast<unsigned char>(p[i]) > '\r' || (p[i] != '\n' && p[i] != '\r'))) ++i;
-  return i;
-}
 
 // Where the line after the break at `end` starts.
 std::size_t after_break(std::string_view text, std::size_t end) {
@@ -33,11 +24,22 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 }
 
 void Lines::iterator::advance() {
-  if (next_ >= text_.size()) {
+  const std::size_t n = text_.size();
+  if (next_ >= n) {
     done_ = true;
     return;
   }
-  const std::size_t end = line_end(text_, next_);
+  // Listings break at \n nearly always: memchr finds that, then the line
+  // ends at a \r before it, if any. The \n found is kept until the lines pass
+  // it, so that text broken at \r alone is still read in one pass.
+  const char* p = text_.data();
+  if (nl_ == std::string_view::npos || nl_ < next_) {
+    const void* nl = std::memchr(p + next_, '\n', n - next_);
+    nl_ = nl == nullptr ? n : static_cast<std::size_t>(static_cast<const char*>(nl) - p);
+  }
+  const void* cr = std::memchr(p + next_, '\r', nl_ - next_);
+  const std::size_t end =
+      cr == nullptr ? nl_ : static_cast<std::size_t>(static_cast<const char*>(cr) - p);
   line_ = text_.substr(next_, end - next_);
   next_ = after_break(text_, end);
   done_ = false;
@@ -72,9 +74,15 @@ std::string_view first_word(std::string_view text) {
 
 std::vector<std::string_view> split_at(std::string_view text, std::string_view sep) {
   std::vector<std::string_view> pieces;
+  split_at(text, sep, pieces);
+  return pieces;
+}
+
+void split_at(std::string_view text, std::string_view sep, std::vector<std::string_view>& pieces) {
+  pieces.clear();
   if (sep.empty()) {
     pieces.push_back(text);
-    return pieces;
+    return;
   }
   std::size_t start = 0;
   for (;;) {
@@ -84,7 +92,6 @@ std::vector<std::string_view> split_at(std::string_view text, std::string_view s
     start = pos + sep.size();
   }
   pieces.push_back(text.substr(start));
-  return pieces;
 }
 
 std::string_view strip(std::string_view text) {
@@ -109,12 +116,17 @@ std::string dot_join(std::string_view a, std::int64_t b) {
 }
 
 std::string dot_join(std::int64_t a, std::string_view b) {
+  std::string out;
+  dot_join_into(out, a, b);
+  return out;
+}
+
+void dot_join_into(std::string& out, std::int64_t a, std::string_view b) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, a).ptr;
-  std::string out;
+  out.clear();
   out.reserve(static_cast<std::size_t>(end - digits) + 1 + b.size());
   out.append(digits, end).append(1, '.').append(b);
-  return out;
 }
 
 std::string quote(std::string_view text) {

@@ -50,7 +50,8 @@ class Lines {
     void advance();
     std::string_view text_;
     std::string_view line_;
-    std::size_t next_ = 0;  // where the line after line_ starts
+    std::size_t next_ = 0;                     // where the line after line_ starts
+    std::size_t nl_ = std::string_view::npos;  // the next \n at or after next_, once found
     bool done_ = true;
   };
 
@@ -72,6 +73,8 @@ std::string_view first_word(std::string_view text);
 
 // Pieces of `text` at every occurrence of `sep` (empty pieces kept).
 std::vector<std::string_view> split_at(std::string_view text, std::string_view sep);
+// The same into `pieces`, whose storage is reused from row to row.
+void split_at(std::string_view text, std::string_view sep, std::vector<std::string_view>& pieces);
 
 // `text` without leading and trailing white space.
 std::string_view strip(std::string_view text);
@@ -82,6 +85,8 @@ bool contains(std::string_view text, std::string_view needle);
 // The comparison makes one for nearly every copy of every route.
 std::string dot_join(std::string_view a, std::int64_t b);
 std::string dot_join(std::int64_t a, std::string_view b);
+// The same into `out`, whose storage is reused.
+void dot_join_into(std::string& out, std::int64_t a, std::string_view b);
 
 // `text` quoted for an error message, cut short when it is long.
 std::string quote(std::string_view text);
