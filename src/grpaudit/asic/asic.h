@@ -21,6 +21,7 @@
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"
+#include "grpaudit/util/name_table.h"
 
 namespace grpaudit {
 
@@ -252,6 +253,9 @@ class Asic {
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
                                                 const std::string& dispStr) const;
 
+  // _grp_ip2mac into `mac`, whose storage is reused.
+  static void grp_ip2mac_into(std::string& mac, std::string_view grp);
+
   // The expansion of _expand_kern_dev, for an interface already resolved by
   // _kern_base_dev_kind_get to its kind, base device and VLAN.
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
@@ -285,7 +289,7 @@ class Asic {
     BaseDev base;
     std::uint64_t generation = 0;
   };
-  std::unordered_map<std::string, BaseDevMemo> base_devs_;
+  util::NameTable<BaseDevMemo> base_devs_;
   std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
   std::uint64_t base_devs_generation_ = 1;
 };

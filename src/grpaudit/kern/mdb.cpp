@@ -103,6 +103,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
 
   // Buffers reused from line to line: a large bridge lists tens of thousands.
   std::string port;
+  std::string grp_mac;
   std::string key;
   for (const auto line : lines) {
     const auto m = entry_re.match(line);
@@ -113,9 +114,9 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     if (util::contains(grp_ip, ":")) continue;
     port.assign(m->group(2));
     const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(m->group(4)) : -1;
-    std::string grp_mac = _grp_ip2mac(grp_ip);
+    grp_ip2mac_into(grp_mac, grp_ip);
     util::dot_join_into(key, vid, grp_mac);
-    KernMdbEntry& entry = mdb.mdb_entries.try_emplace(key, vid, std::move(grp_mac)).first->second;
+    KernMdbEntry& entry = mdb.mdb_entries.try_emplace(key, vid, grp_mac).first->second;
 
     const BaseDev& base = base_dev(port);
     if (base.kind == "bond") {

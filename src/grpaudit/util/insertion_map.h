@@ -3,21 +3,19 @@
 // read from the kernel prints in the kernel's own order. Elements are never
 // moved or erased, so pointers and references to them stay valid.
 //
-// The index refers to the keys of the elements themselves (text keys are
-// indexed as views of them) rather than holding copies: a bridge's database
-// has an entry per VLAN and group, and a copy of each key would double what
-// the table allocates.
+// The index is an open-addressing table of positions into the elements (and
+// the keys' hashes), so a key is stored once and an insertion allocates no
+// node: a bridge's database has an entry per VLAN and group.
 
+#include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
-#include <string>
-#include <string_view>
 #include <tuple>
-#include <type_traits>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace grpaudit::util {
 
@@ -31,12 +29,7 @@ class InsertionMap {
   using const_iterator = typename std::deque<value_type>::const_iterator;
 
   InsertionMap() = default;
-  // A copy indexes its own elements.
-  InsertionMap(const InsertionMap& other) : items_(other.items_) {
-    index_.reserve(items_.size());
-    for (std::size_t i = 0; i < items_.size(); ++i) index_.emplace(IndexKey(items_[i].first), i);
-  }
-  // Moving and swapping keep the elements where they are, so the views stay valid.
+  InsertionMap(const InsertionMap&) = default;
   InsertionMap(InsertionMap&&) = default;
   // By value and swap: the elements' const keys rule out element-wise assignment.
   InsertionMap& operator=(InsertionMap other) noexcept {
@@ -45,24 +38,20 @@ class InsertionMap {
   }
   void swap(InsertionMap& other) noexcept {
     items_.swap(other.items_);
-    index_.swap(other.index_);
+    slots_.swap(other.slots_);
   }
 
   // Inserts V(args...) under `key` unless the key is present; an existing
   // element keeps its value and its place.
   template <typename... Args>
   std::pair<iterator, bool> try_emplace(const K& key, Args&&... args) {
-    if (const auto pos = index_.find(IndexKey(key)); pos != index_.end()) {
-      return {items_.begin() + static_cast<std::ptrdiff_t>(pos->second), false};
-    }
+    const std::size_t hash = std::hash<K>{}(key);
+    if (const std::size_t pos = lookup(key, hash); pos != kNone) return {at_pos(pos), false};
+    // Grown before the element is added, so that a failure changes nothing.
+    if (2 * (items_.size() + 1) > slots_.size()) grow();
     items_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
                         std::forward_as_tuple(std::forward<Args>(args)...));
-    try {
-      index_.emplace(IndexKey(items_.back().first), items_.size() - 1);
-    } catch (...) {
-      items_.pop_back();
-      throw;
-    }
+    place(hash, items_.size() - 1);
     return {std::prev(items_.end()), true};
   }
   std::pair<iterator, bool> emplace(const K& key, V value) {
@@ -70,16 +59,14 @@ class InsertionMap {
   }
 
   iterator find(const K& key) {
-    const auto pos = index_.find(IndexKey(key));
-    return pos == index_.end() ? items_.end()
-                               : items_.begin() + static_cast<std::ptrdiff_t>(pos->second);
+    const std::size_t pos = lookup(key, std::hash<K>{}(key));
+    return pos == kNone ? items_.end() : at_pos(pos);
   }
   const_iterator find(const K& key) const {
-    const auto pos = index_.find(IndexKey(key));
-    return pos == index_.end() ? items_.end()
-                               : items_.begin() + static_cast<std::ptrdiff_t>(pos->second);
+    const std::size_t pos = lookup(key, std::hash<K>{}(key));
+    return pos == kNone ? items_.end() : items_.begin() + static_cast<std::ptrdiff_t>(pos);
   }
-  bool contains(const K& key) const { return index_.contains(IndexKey(key)); }
+  bool contains(const K& key) const { return lookup(key, std::hash<K>{}(key)) != kNone; }
   V& at(const K& key) {
     const auto it = find(key);
     if (it == items_.end()) throw std::out_of_range("no such key");
@@ -99,10 +86,44 @@ class InsertionMap {
   const_iterator end() const { return items_.end(); }
 
  private:
-  using IndexKey = std::conditional_t<std::is_same_v<K, std::string>, std::string_view, K>;
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  struct Slot {
+    std::size_t hash = 0;
+    std::size_t pos = kNone;  // kNone: empty
+  };
 
-  std::deque<value_type> items_;                     // insertion order; only ever appended to
-  std::unordered_map<IndexKey, std::size_t> index_;  // key (of the element) to position in items_
+  iterator at_pos(std::size_t pos) { return items_.begin() + static_cast<std::ptrdiff_t>(pos); }
+
+  // Position of the element with `key`, or kNone.
+  std::size_t lookup(const K& key, std::size_t hash) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const Slot& slot = slots_[i];
+      if (slot.pos == kNone) return kNone;
+      if (slot.hash == hash && slot.pos < items_.size() && items_[slot.pos].first == key) {
+        return slot.pos;
+      }
+    }
+  }
+  // Takes a free slot for the element at `pos`; the table is never full.
+  void place(std::size_t hash, std::size_t pos) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].pos != kNone) i = (i + 1) & mask;
+    slots_[i] = Slot{hash, pos};
+  }
+  // Doubles the table (at least 16 slots) and places every element again.
+  void grow() {
+    std::vector<Slot> old(std::max<std::size_t>(16, 2 * slots_.size()));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.pos != kNone) place(slot.hash, slot.pos);
+    }
+  }
+
+  std::deque<value_type> items_;  // insertion order; only ever appended to
+  std::vector<Slot> slots_;       // open addressing, at most half full; size a power of two
 };
 
 }  // namespace grpaudit::util

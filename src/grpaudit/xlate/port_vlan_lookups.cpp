@@ -100,6 +100,12 @@ std::int64_t Asic::_evid2ivid(std::int64_t logical_port, std::int64_t evid) cons
 }
 
 std::string Asic::_grp_ip2mac(std::string_view grp) {
+  std::string mac;
+  grp_ip2mac_into(mac, grp);
+  return mac;
+}
+
+void Asic::grp_ip2mac_into(std::string& mac, std::string_view grp) {
   // Every piece is read, also those after the fourth, which are not used.
   std::int64_t octets[4] = {};
   std::size_t count = 0;
@@ -119,16 +125,16 @@ std::string Asic::_grp_ip2mac(std::string_view grp) {
   // The low 23 bits of the group go into 01:00:5e:00:00:00.
   const std::int64_t b[3] = {octets[1] & 0x7f, octets[2], octets[3]};
   if ((b[1] < 0 || b[1] > 255) || (b[2] < 0 || b[2] > 255)) {
-    return fmt::format("01:00:5e:{:02x}:{:02x}:{:02x}", b[0], b[1], b[2]);
+    mac = fmt::format("01:00:5e:{:02x}:{:02x}:{:02x}", b[0], b[1], b[2]);
+    return;
   }
   // Bytes, as nearly every group has: without the formatting machinery.
   constexpr char kHex[] = "0123456789abcdef";
-  std::string mac = "01:00:5e:00:00:00";
+  mac.assign("01:00:5e:00:00:00");
   for (int i = 0; i < 3; ++i) {
     mac[9 + 3 * i] = kHex[b[i] >> 4];
     mac[10 + 3 * i] = kHex[b[i] & 0xf];
   }
-  return mac;
 }
 
 }  // namespace grpaudit

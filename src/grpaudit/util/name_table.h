@@ -1,0 +1,92 @@
+#pragma once
+// A table from interface names to values, for answers asked for again and
+// again (every route asks about each of its interfaces). Names of up to 22
+// characters, which is every Linux interface name, are kept in the index
+// itself, so a lookup reads one slot of the index and then its value; values
+// never move, so references to them stay valid for the table's life.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace grpaudit::util {
+
+template <typename V>
+class NameTable {
+ public:
+  // The value under `name`, made (value-initialized) when there is none.
+  V& operator[](std::string_view name) {
+    const std::uint64_t hash = std::hash<std::string_view>{}(name);
+    if (!slots_.empty()) {
+      const std::size_t mask = slots_.size() - 1;
+      for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.item == kEmpty) break;
+        if (slot.hash == hash && holds(slot, name)) return items_[slot.item].second;
+      }
+    }
+    if (items_.size() >= kEmpty) throw std::length_error("name table full");
+    // Grown before the item is added, so that a failure changes nothing.
+    if (2 * (items_.size() + 1) > slots_.size()) grow();
+    items_.emplace_back(std::string(name), V{});
+    place(hash, static_cast<std::uint32_t>(items_.size() - 1), name);
+    return items_.back().second;
+  }
+
+  std::size_t size() const { return items_.size(); }
+
+ private:
+  static constexpr std::uint32_t kEmpty = UINT32_MAX;
+  static constexpr std::size_t kInline = 22;
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t item = kEmpty;
+    std::uint8_t len = 0;  // of an inline name; above kInline: kept in the item only
+    char text[kInline] = {};
+  };
+  static_assert(sizeof(Slot) == 40);
+
+  bool holds(const Slot& slot, std::string_view name) const {
+    if (slot.len <= kInline) {
+      return slot.len == name.size() && std::memcmp(slot.text, name.data(), name.size()) == 0;
+    }
+    return name.size() > kInline && items_[slot.item].first == name;
+  }
+  void place(std::uint64_t hash, std::uint32_t item, std::string_view name) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].item != kEmpty) i = (i + 1) & mask;
+    Slot& slot = slots_[i];
+    slot.hash = hash;
+    slot.item = item;
+    if (name.size() <= kInline) {
+      slot.len = static_cast<std::uint8_t>(name.size());
+      std::memcpy(slot.text, name.data(), name.size());
+    } else {
+      slot.len = kInline + 1;
+    }
+  }
+  void grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size());
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.item == kEmpty) continue;
+      std::size_t i = slot.hash & mask;
+      while (slots_[i].item != kEmpty) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+
+  std::deque<std::pair<std::string, V>> items_;  // never moved
+  std::vector<Slot> slots_;  // open addressing, at most half full; size a power of two
+};
+
+}  // namespace grpaudit::util
