@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
@@ -95,6 +96,7 @@ bool route(sj::dom::element e, const std::map<std::string, std::string>& vrfs, K
   if (multipath) {
     sj::dom::array hops;
     if (multipath->get(hops)) return false;
+    r.oil.reserve(std::min<std::size_t>(hops.size(), 1024));
     for (const auto hop : hops) {
       sj::dom::object h;
       if (hop.get(h)) return false;

@@ -59,6 +59,20 @@ TEST(SplitLines, AgreesWithACharacterByCharacterSplitOnMixedBreaks) {
   }
 }
 
+TEST(BytesLess, OrdersAsStdStringDoes) {
+  // Prefixes, high bytes (unsigned), NUL and the names the comparison sorts.
+  const std::vector<std::string> texts = {"",      "a",        "ab",    "b",
+                                          "swp1",  "swp1.100", "swp10", "swp2",
+                                          "swp2.", "\xff",     "\x7f",  std::string("a\0b", 3),
+                                          "a\xe9", "A",        "bond1", "swp9.4094"};
+  for (const auto& a : texts) {
+    for (const auto& b : texts) {
+      EXPECT_EQ(bytes_less(a, b), a < b)
+          << testing::PrintToString(a) << " " << testing::PrintToString(b);
+    }
+  }
+}
+
 TEST(SplitWs, SplitsAtRunsOfTheSixAsciiSpaces) {
   const struct {
     std::string_view text;

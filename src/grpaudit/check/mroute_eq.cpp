@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/util/text.h"
 
 namespace grpaudit {
 namespace {
@@ -15,17 +16,27 @@ std::string port_part(const std::string& identity) {
 
 // The replication identities of a group's entries, sorted and unique: what
 // get_l3_linux_encaps and get_l2_linux_encaps hold, without a set's nodes.
+// Formed in the vector's own strings, which are kept from route to route.
 void identities(const std::vector<Encap>& encaps, std::vector<std::string>& out) {
-  out.clear();
-  for (const auto& e : encaps) out.push_back(e.encap2swp());
-  std::sort(out.begin(), out.end());
+  out.resize(encaps.size());
+  for (std::size_t i = 0; i < encaps.size(); ++i) {
+    // Encap::encap2swp, in place.
+    const Encap& e = encaps[i];
+    if (e.evid == -1) {
+      out[i].assign(e.linux_port);
+    } else {
+      util::dot_join_into(out[i], e.linux_port, e.evid);
+    }
+  }
+  std::sort(out.begin(), out.end(), util::bytes_less);
   out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
-// Whether `a` holds an identity that `b` lacks; both sorted and unique.
+// Whether `a` holds an identity that `b` lacks; both sorted and unique (in
+// byte-wise order, which is also a std::set<std::string>'s).
 template <typename A, typename B>
 bool has_difference(const A& a, const B& b) {
-  return !std::includes(b.begin(), b.end(), a.begin(), a.end());
+  return !std::includes(b.begin(), b.end(), a.begin(), a.end(), util::bytes_less);
 }
 
 }  // namespace
@@ -96,11 +107,12 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   // Kept from route to route: the comparison runs on one thread.
   static thread_local std::vector<std::string> hw_l3;
   static thread_local std::vector<std::string> hw_l2;
-  hw_l3.clear();
-  hw_l2.clear();
   if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
     identities(g->second.l3_encaps, hw_l3);
     identities(g->second.l2_encaps, hw_l2);
+  } else {
+    hw_l3.clear();
+    hw_l2.clear();
   }
   if (has_difference(hw_l3, expected.l3)) {
     hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");

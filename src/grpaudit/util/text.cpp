@@ -107,12 +107,17 @@ bool contains(std::string_view text, std::string_view needle) {
 }
 
 std::string dot_join(std::string_view a, std::int64_t b) {
+  std::string out;
+  dot_join_into(out, a, b);
+  return out;
+}
+
+void dot_join_into(std::string& out, std::string_view a, std::int64_t b) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, b).ptr;
-  std::string out;
+  out.clear();
   out.reserve(a.size() + 1 + static_cast<std::size_t>(end - digits));
   out.append(a).append(1, '.').append(digits, end);
-  return out;
 }
 
 std::string dot_join(std::int64_t a, std::string_view b) {

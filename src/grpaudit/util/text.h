@@ -87,6 +87,17 @@ std::string dot_join(std::string_view a, std::int64_t b);
 std::string dot_join(std::int64_t a, std::string_view b);
 // The same into `out`, whose storage is reused.
 void dot_join_into(std::string& out, std::int64_t a, std::string_view b);
+void dot_join_into(std::string& out, std::string_view a, std::int64_t b);
+
+// Byte-wise order of texts (as std::string's), compared in line: for sorting
+// many short names, where a library call per comparison costs more than it.
+inline bool bytes_less(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+  }
+  return a.size() < b.size();
+}
 
 // `text` quoted for an error message, cut short when it is long.
 std::string quote(std::string_view text);
