@@ -101,6 +101,24 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
                                       util::Regex::Mode::kAnchored);
   const util::Regex& entry_re = vlan_filtering != 0 ? aware_re : unaware_re;
 
+  // The router ports of each VLAN by VLAN ID: the table is complete now and
+  // every line asks it. Map nodes stay where they are.
+  std::vector<const KernMdbRportEntry*> rports_by_vid;
+  for (const auto& [vid, rports] : mdb.mdb_rports) {
+    if (vid < 0 || vid >= 65536) continue;
+    const auto slot = static_cast<std::size_t>(vid);
+    if (slot >= rports_by_vid.size()) rports_by_vid.resize(slot + 1, nullptr);
+    rports_by_vid[slot] = &rports;
+  }
+  const auto rports_of = [&](std::int64_t vid) -> const KernMdbRportEntry* {
+    if (vid >= 0 && vid < 65536) {
+      const auto slot = static_cast<std::size_t>(vid);
+      return slot < rports_by_vid.size() ? rports_by_vid[slot] : nullptr;
+    }
+    const auto it = mdb.mdb_rports.find(vid);
+    return it == mdb.mdb_rports.end() ? nullptr : &it->second;
+  };
+
   // Buffers reused from line to line: a large bridge lists tens of thousands.
   std::string port;
   std::string grp_mac;
@@ -116,7 +134,10 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(m->group(4)) : -1;
     grp_ip2mac_into(grp_mac, grp_ip);
     util::dot_join_into(key, vid, grp_mac);
-    KernMdbEntry& entry = mdb.mdb_entries.try_emplace(key, vid, grp_mac).first->second;
+    const auto [it, created] = mdb.mdb_entries.try_emplace(key, vid, grp_mac);
+    KernMdbEntry& entry = it->second;
+    // Room for a group's usual ports and router ports at once.
+    if (created) entry.swp.reserve(4);
 
     const BaseDev& base = base_dev(port);
     if (base.kind == "bond") {
@@ -128,8 +149,8 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     } else {
       entry.add_port(port);
     }
-    if (const auto rports = mdb.mdb_rports.find(vid); rports != mdb.mdb_rports.end()) {
-      for (const auto& rp : rports->second.swp) entry.add_port(rp);
+    if (const KernMdbRportEntry* rports = rports_of(vid)) {
+      for (const auto& rp : rports->swp) entry.add_port(rp);
     }
   }
   return lookup(mdb);
