@@ -168,7 +168,21 @@ void Asic::_kern_create_vlan_cache() {
       // has tens of thousands of port VLANs but only thousands of VLANs.
       // Map nodes stay where they are. IDs beyond 16 bits go to the map.
       std::vector<KernVlanEntry*> by_vid;
-      const auto entry_of = [this, &by_vid](std::int64_t vid) -> KernVlanEntry& {
+      // How many ports each VLAN lists, tagged and untagged, so that each
+      // member list is sized once (bonds may add more, which is only slower).
+      std::vector<std::uint32_t> tagged_n, untagged_n;
+      for (const fast::Device& device : *devices) {
+        for (const fast::Vlan& vlan : device.vlans) {
+          if (vlan.vid < 0 || vlan.vid >= 65536) continue;
+          const auto slot = static_cast<std::size_t>(vlan.vid);
+          if (slot >= tagged_n.size()) {
+            tagged_n.resize(slot + 1, 0);
+            untagged_n.resize(slot + 1, 0);
+          }
+          ++(vlan.untagged ? untagged_n : tagged_n)[slot];
+        }
+      }
+      const auto entry_of = [&](std::int64_t vid) -> KernVlanEntry& {
         const bool small = vid >= 0 && vid < 65536;
         const auto slot = static_cast<std::size_t>(vid);
         if (small && slot < by_vid.size() && by_vid[slot] != nullptr) return *by_vid[slot];
@@ -176,6 +190,10 @@ void Asic::_kern_create_vlan_cache() {
         if (small) {
           if (slot >= by_vid.size()) by_vid.resize(std::max<std::size_t>(slot + 1, 4096), nullptr);
           by_vid[slot] = &entry;
+          if (slot < tagged_n.size()) {
+            entry.tagged_swp.reserve(entry.tagged_swp.size() + tagged_n[slot]);
+            entry.untagged_swp.reserve(entry.untagged_swp.size() + untagged_n[slot]);
+          }
         }
         return entry;
       };
