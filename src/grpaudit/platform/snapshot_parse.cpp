@@ -262,9 +262,14 @@ class FastReader {
   static bool string(sj::dom::element e, std::string& out) {
     std::string_view v;
     if (e.get(v)) return false;
+    // A long text may be a JSON listing that is parsed again (the kernel's
+    // routes, the bridge VLANs): with room for the parser's padding behind
+    // it, the parser reads it in place instead of copying it.
+    if (v.size() >= kPadFrom) out.reserve(v.size() + sj::SIMDJSON_PADDING);
     out.assign(v);
     return true;
   }
+  static constexpr std::size_t kPadFrom = 4096;
 
   static bool strings(sj::dom::element e, std::vector<std::string>& out) {
     sj::dom::array a;
