@@ -1,0 +1,121 @@
+#include "grpaudit/hw/route_batch.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <tuple>
+#include <utility>
+
+#include "grpaudit/records/route_key.h"
+
+namespace grpaudit::hw {
+
+namespace {
+
+// Bytes [at, at + 8) of `s` as a number that orders as the bytes do
+// (unsigned, most significant first); bytes past the end count as zero.
+std::uint64_t word_at(std::string_view s, std::size_t at) {
+  if (at + 8 <= s.size()) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + at, 8);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w;
+  }
+  std::uint64_t w = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    w <<= 8;
+    if (at + i < s.size()) w |= static_cast<unsigned char>(s[at + i]);
+  }
+  return w;
+}
+
+}  // namespace
+
+RouteBatch::RouteBatch(std::map<std::string, Hmroute>& mroutes)
+    : mroutes_(mroutes), batched_(mroutes.empty()) {}
+
+void RouteBatch::add(std::string_view vrf, std::string_view sip, std::string_view dip,
+                     std::int64_t iif, std::int64_t mcast_grp) {
+  constexpr std::size_t kMax = std::numeric_limits<std::uint32_t>::max();
+  const std::size_t len = vrf.size() + sip.size() + dip.size() + 5;
+  if (!batched_ || len >= kMax || rows_.size() >= kMax) {
+    flush();
+    mroutes_.insert_or_assign(
+        make_route_key(vrf, sip, dip),
+        Hmroute(std::string(sip), std::string(dip), iif, mcast_grp, std::string(vrf)));
+    return;
+  }
+  const std::size_t off = text_.size();
+  text_.append(vrf).append(", (").append(sip).append(1, ',').append(dip).append(1, ')');
+  const std::string_view key = std::string_view(text_).substr(off);
+  SortKey k{};
+  for (std::size_t i = 0; i < std::size(k.head); ++i) k.head[i] = word_at(key, 8 * i);
+  k.len = static_cast<std::uint32_t>(len);
+  k.row = static_cast<std::uint32_t>(rows_.size());
+  keys_.push_back(k);
+  rows_.push_back(Row{off, static_cast<std::uint32_t>(len), static_cast<std::uint32_t>(vrf.size()),
+                      static_cast<std::uint32_t>(sip.size()), iif, mcast_grp});
+}
+
+int RouteBatch::compare_tails(const SortKey& a, const SortKey& b) const {
+  // The rest of the texts decides, then the length (a text that ends within
+  // the head is equal to a longer one padded with zeros).
+  if (a.len > kHead && b.len > kHead) {
+    const std::string_view ta(text_.data() + rows_[a.row].off + kHead, a.len - kHead);
+    const std::string_view tb(text_.data() + rows_[b.row].off + kHead, b.len - kHead);
+    if (const int c = ta.compare(tb); c != 0) return c < 0 ? -1 : 1;
+  }
+  if (a.len != b.len) return a.len < b.len ? -1 : 1;
+  return 0;
+}
+
+void RouteBatch::flush() {
+  if (keys_.empty()) return;
+  const auto same_head = [](const SortKey& a, const SortKey& b) {
+    return a.head[0] == b.head[0] && a.head[1] == b.head[1] && a.head[2] == b.head[2];
+  };
+  // Routes of one key stay in the order read, so the last of them wins.
+  std::sort(keys_.begin(), keys_.end(), [&](const SortKey& a, const SortKey& b) {
+    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+    if (a.head[2] != b.head[2]) return a.head[2] < b.head[2];
+    const int c = compare_tails(a, b);
+    return c != 0 ? c < 0 : a.row < b.row;
+  });
+  // The rows and key texts are read in key order, far from the order they
+  // were written in: each is asked for from memory some routes ahead.
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < keys_.size(); ++i) {
+    if (i + 2 * kAhead < keys_.size()) __builtin_prefetch(&rows_[keys_[i + 2 * kAhead].row]);
+    if (i + kAhead < keys_.size())
+      __builtin_prefetch(text_.data() + rows_[keys_[i + kAhead].row].off);
+    if (i + 1 < keys_.size() && same_head(keys_[i], keys_[i + 1]) &&
+        compare_tails(keys_[i], keys_[i + 1]) == 0) {
+      continue;
+    }
+    const Row& r = rows_[keys_[i].row];
+    const std::string_view key(text_.data() + r.off, r.len);
+    const std::string_view vrf = key.substr(0, r.vrf_len);
+    const std::string_view sip = key.substr(r.vrf_len + 3, r.sip_len);
+    const std::string_view dip =
+        key.substr(r.vrf_len + 3 + r.sip_len + 1, r.len - r.vrf_len - r.sip_len - 5);
+    // In key order each route goes after the last node, built in place
+    // there; should the map hold a later key all the same, the route is
+    // stored as insert_or_assign would.
+    if (mroutes_.empty() || std::prev(mroutes_.end())->first < key) {
+      mroutes_.emplace_hint(mroutes_.end(), std::piecewise_construct, std::forward_as_tuple(key),
+                            std::forward_as_tuple(std::string(sip), std::string(dip), r.iif,
+                                                  r.mcast_grp, std::string(vrf)));
+    } else {
+      mroutes_.insert_or_assign(std::string(key), Hmroute(std::string(sip), std::string(dip), r.iif,
+                                                          r.mcast_grp, std::string(vrf)));
+    }
+  }
+  keys_.clear();
+  rows_.clear();
+  text_.clear();
+}
+
+}  // namespace grpaudit::hw
