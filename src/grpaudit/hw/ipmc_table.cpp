@@ -72,6 +72,7 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       const std::string vrf = vrf_name(util::parse_dec(field_at(ipmc, vrf_index, row)));
       const std::int64_t mcast_grp = util::parse_hex(field_at(ipmc, grp_index, row));
       batch.add(vrf, sip, dip, iif, mcast_grp);
+      batch.progress(static_cast<std::size_t>(row.data() - text.data()), text.size());
     }
   } catch (...) {
     batch.flush();

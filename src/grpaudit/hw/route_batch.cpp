@@ -36,6 +36,17 @@ std::uint64_t word_at(std::string_view s, std::size_t at) {
 RouteBatch::RouteBatch(std::map<std::string, Hmroute>& mroutes)
     : mroutes_(mroutes), batched_(mroutes.empty()) {}
 
+void RouteBatch::make_room(std::size_t bytes_read, std::size_t listing_bytes) {
+  if (!batched_ || bytes_read == 0 || bytes_read >= listing_bytes) return;
+  // A tenth more than the share read so far promises.
+  const double scale = 1.1 * static_cast<double>(listing_bytes) / static_cast<double>(bytes_read);
+  const auto routes = static_cast<std::size_t>(scale * static_cast<double>(rows_.size()));
+  const auto bytes = static_cast<std::size_t>(scale * static_cast<double>(text_.size()));
+  keys_.reserve(routes);
+  rows_.reserve(routes);
+  text_.reserve(bytes);
+}
+
 void RouteBatch::add(std::string_view vrf, std::string_view sip, std::string_view dip,
                      std::int64_t iif, std::int64_t mcast_grp) {
   constexpr std::size_t kMax = std::numeric_limits<std::uint32_t>::max();
@@ -71,19 +82,67 @@ int RouteBatch::compare_tails(const SortKey& a, const SortKey& b) const {
   return 0;
 }
 
+bool RouteBatch::key_less(const SortKey& a, const SortKey& b) const {
+  if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+  if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+  if (a.head[2] != b.head[2]) return a.head[2] < b.head[2];
+  const int c = compare_tails(a, b);
+  // Routes of one key stay in the order read, so the last of them wins.
+  return c != 0 ? c < 0 : a.row < b.row;
+}
+
+// Sorts by key_less: a radix sort on the head bytes, from the first, down to
+// short runs, which a comparison sort finishes. Runs whose keys agree in a
+// byte pass to the next at the cost of counting; keys that differ early
+// (they do: in the addresses) are apart after a few passes without the
+// mispredicted branches of comparisons.
+void RouteBatch::sort_keys() {
+  scratch_.resize(keys_.size());
+  radix_sort(keys_.data(), scratch_.data(), keys_.size(), 0);
+  std::vector<SortKey>().swap(scratch_);
+}
+
+void RouteBatch::radix_sort(SortKey* keys, SortKey* scratch, std::size_t n, std::size_t byte) {
+  constexpr std::size_t kShortRun = 32;
+  const auto digit = [](const SortKey& k, std::size_t b) {
+    return static_cast<std::size_t>((k.head[b / 8] >> (56 - 8 * (b % 8))) & 0xff);
+  };
+  for (;;) {
+    if (n <= kShortRun || byte >= kHead) {
+      std::sort(keys, keys + n,
+                [this](const SortKey& a, const SortKey& b) { return key_less(a, b); });
+      return;
+    }
+    std::size_t count[256] = {};
+    for (std::size_t i = 0; i < n; ++i) ++count[digit(keys[i], byte)];
+    if (count[digit(keys[0], byte)] == n) {
+      ++byte;
+      continue;
+    }
+    std::size_t start[256];
+    std::size_t at = 0;
+    for (std::size_t d = 0; d < 256; ++d) {
+      start[d] = at;
+      at += count[d];
+    }
+    std::size_t next[256];
+    std::copy(std::begin(start), std::end(start), std::begin(next));
+    for (std::size_t i = 0; i < n; ++i) scratch[next[digit(keys[i], byte)]++] = keys[i];
+    std::copy(scratch, scratch + n, keys);
+    for (std::size_t d = 0; d < 256; ++d) {
+      if (count[d] > 1) radix_sort(keys + start[d], scratch + start[d], count[d], byte + 1);
+    }
+    return;
+  }
+}
+
 void RouteBatch::flush() {
   if (keys_.empty()) return;
+  const bool append = mroutes_.empty();
   const auto same_head = [](const SortKey& a, const SortKey& b) {
     return a.head[0] == b.head[0] && a.head[1] == b.head[1] && a.head[2] == b.head[2];
   };
-  // Routes of one key stay in the order read, so the last of them wins.
-  std::sort(keys_.begin(), keys_.end(), [&](const SortKey& a, const SortKey& b) {
-    if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-    if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-    if (a.head[2] != b.head[2]) return a.head[2] < b.head[2];
-    const int c = compare_tails(a, b);
-    return c != 0 ? c < 0 : a.row < b.row;
-  });
+  sort_keys();
   // The rows and key texts are read in key order, far from the order they
   // were written in: each is asked for from memory some routes ahead.
   constexpr std::size_t kAhead = 8;
@@ -101,10 +160,10 @@ void RouteBatch::flush() {
     const std::string_view sip = key.substr(r.vrf_len + 3, r.sip_len);
     const std::string_view dip =
         key.substr(r.vrf_len + 3 + r.sip_len + 1, r.len - r.vrf_len - r.sip_len - 5);
-    // In key order each route goes after the last node, built in place
-    // there; should the map hold a later key all the same, the route is
-    // stored as insert_or_assign would.
-    if (mroutes_.empty() || std::prev(mroutes_.end())->first < key) {
+    // Into a map that was empty, in key order, each route goes after the
+    // last node, built in place there. Otherwise (routes stored one by one
+    // before) it is stored as insert_or_assign would.
+    if (append) {
       mroutes_.emplace_hint(mroutes_.end(), std::piecewise_construct, std::forward_as_tuple(key),
                             std::forward_as_tuple(std::string(sip), std::string(dip), r.iif,
                                                   r.mcast_grp, std::string(vrf)));

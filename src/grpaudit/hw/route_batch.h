@@ -32,6 +32,14 @@ class RouteBatch {
 
   void flush();
 
+  // Called by a reader as it goes, with how much of its listing it has read:
+  // once a few hundred routes are in, makes room for as many more as the
+  // rest of the listing will likely hold, so that the batch is not copied
+  // as it grows.
+  void progress(std::size_t bytes_read, std::size_t listing_bytes) {
+    if (rows_.size() == kSample) make_room(bytes_read, listing_bytes);
+  }
+
  private:
   // One route: its key is text_[off, off + len), "<vrf>, (<sip>,<dip>)".
   struct Row {
@@ -52,12 +60,20 @@ class RouteBatch {
   static constexpr std::size_t kHead = sizeof(SortKey::head);
 
   // As the keys' texts compare (std::string's order), when their heads are equal.
+  static constexpr std::size_t kSample = 512;
+  void make_room(std::size_t bytes_read, std::size_t listing_bytes);
+
   int compare_tails(const SortKey& a, const SortKey& b) const;
+  // Key order, then the order read.
+  bool key_less(const SortKey& a, const SortKey& b) const;
+  void sort_keys();
+  void radix_sort(SortKey* keys, SortKey* scratch, std::size_t n, std::size_t byte);
   std::map<std::string, Hmroute>& mroutes_;
   const bool batched_;
   std::string text_;
   std::vector<Row> rows_;
   std::vector<SortKey> keys_;
+  std::vector<SortKey> scratch_;  // for sorting
 };
 
 }  // namespace grpaudit::hw
