@@ -66,11 +66,17 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       const std::string_view row = *line;
       split_words(row, words_needed, ipmc);
       if (static_cast<std::int64_t>(ipmc.size()) < grp_index) continue;
-      const std::string_view sip = field_at(ipmc, src_index, row);
-      const std::string_view dip = field_at(ipmc, mc_index, row);
-      const std::int64_t iif = util::parse_dec(field_at(ipmc, vlan_index, row));
-      const std::string vrf = vrf_name(util::parse_dec(field_at(ipmc, vrf_index, row)));
-      const std::int64_t mcast_grp = util::parse_hex(field_at(ipmc, grp_index, row));
+      // field_at, without a call where the word is there.
+      const auto field = [&](std::int64_t i) {
+        return i >= 0 && static_cast<std::size_t>(i) < ipmc.size()
+                   ? ipmc[static_cast<std::size_t>(i)]
+                   : field_at(ipmc, i, row);
+      };
+      const std::string_view sip = field(src_index);
+      const std::string_view dip = field(mc_index);
+      const std::int64_t iif = util::parse_dec(field(vlan_index));
+      const std::string vrf = vrf_name(util::parse_dec(field(vrf_index)));
+      const std::int64_t mcast_grp = util::parse_hex(field(grp_index));
       batch.add(vrf, sip, dip, iif, mcast_grp);
       batch.progress(static_cast<std::size_t>(row.data() - text.data()), text.size());
     }
