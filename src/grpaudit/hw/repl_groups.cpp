@@ -81,7 +81,7 @@ class ContextMemo {
 
   // The reference holds until the next call.
   const std::string& linux_name(const std::string& dport) {
-    if (slots_.empty()) slots_.resize(256);
+    if (slots_.empty()) slots_.resize(16);
     std::size_t i = slot_of(dport);
     if (slots_[i].used) return slots_[i].name;
     std::string name = ctx_.bcm2linux(dport);
