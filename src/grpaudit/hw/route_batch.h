@@ -59,15 +59,17 @@ class RouteBatch {
   };
   static constexpr std::size_t kHead = sizeof(SortKey::head);
 
-  // As the keys' texts compare (std::string's order), when their heads are equal.
+  // Routes added before the batch makes room for the rest.
   static constexpr std::size_t kSample = 512;
   void make_room(std::size_t bytes_read, std::size_t listing_bytes);
 
+  // As the keys' texts compare (std::string's order), when their heads are equal.
   int compare_tails(const SortKey& a, const SortKey& b) const;
   // Key order, then the order read.
   bool key_less(const SortKey& a, const SortKey& b) const;
   void sort_keys();
   void radix_sort(SortKey* keys, SortKey* scratch, std::size_t n, std::size_t byte);
+
   std::map<std::string, Hmroute>& mroutes_;
   const bool batched_;
   std::string text_;
