@@ -106,6 +106,41 @@ TEST(IpmcTable, VrfIsLookedUpBeforeTheGroupIsParsed) {
   EXPECT_EQ(asked, std::vector<std::int64_t>{9});
 }
 
+// A row that fails leaves the routes of the rows before it in the map, the
+// later of two with one key, whether the map was empty or not; the VRF is
+// asked once per route row, in order.
+TEST(IpmcTable, RoutesBeforeAFailingRowAreStored) {
+  const std::string text = std::string(kHeader) +
+                           "10.0.0.2 239.0.0.2 1 10 0\n"
+                           "10.0.0.1 239.0.0.1 2 11 1\n"
+                           "--\n"
+                           "10.0.0.2 239.0.0.2 3 12 0 extra words here\n"
+                           "10.0.0.3 239.0.0.3 4 oops 0\n"
+                           "10.0.0.4 239.0.0.4 5 14 0\n";
+  for (const bool start_empty : {true, false}) {
+    SCOPED_TRACE(start_empty);
+    std::map<std::string, Hmroute> routes;
+    if (!start_empty) {
+      routes.emplace("default, (10.0.0.2,239.0.0.2)", Hmroute("x", "y", 99, 99, "z"));
+      routes.emplace("zzz", Hmroute("a", "b", 98, 98, "c"));
+    }
+    std::vector<std::int64_t> asked;
+    const auto lookup = [&](std::int64_t id) {
+      asked.push_back(id);
+      return vrf_name(id);
+    };
+    EXPECT_THROW(parse_ipmc_table(text, lookup, routes), std::invalid_argument);
+    EXPECT_EQ(asked, (std::vector<std::int64_t>{0, 1, 0}));  // the bad VLAN fails before its VRF
+    ASSERT_EQ(routes.size(), start_empty ? 2u : 3u);
+    const Hmroute& r = routes.at("default, (10.0.0.2,239.0.0.2)");
+    EXPECT_EQ(r.iif, 12);
+    EXPECT_EQ(r.grp, 0x2000003);
+    EXPECT_EQ(r.sip, "10.0.0.2");
+    EXPECT_EQ(r.vrf, "default");
+    EXPECT_EQ(routes.at("vrf1, (10.0.0.1,239.0.0.1)").iif, 11);
+  }
+}
+
 TEST(RouteKey, SplitsTheKeyFormAndNothingElse) {
   const struct {
     std::string key;

@@ -91,5 +91,47 @@ TEST(L3EntryMem, BadValidEntriesFail) {
   }
 }
 
+TEST(L3EntryMem, LaterPiecesOfAFieldWinAndErrorsComeInTheirOrder) {
+  EXPECT_EQ(routes("[1]: <VALID_0=1,GROUP_IP_ADDR=zz,GROUP_IP_ADDR=e0000001,L3MC_INDEX=2>\n"
+                   "[2]: <VALID_0=1,VALID_0=0,GROUP_IP_ADDR=zz>\n"  // not valid after all
+                   "[3]: <VALID_1=0=1,GROUP_IP_ADDR=e0000002>\n"),  // the value ends at "="
+            (std::map<std::string, std::string>{{"vrf0, (0.0.0.0,224.0.0.1)", "0 2"}}));
+  // The source is read before the group is looked for.
+  EXPECT_THROW(routes("[1]: <VALID_0=1,SOURCE_IP_ADDR=q>\n"), std::invalid_argument);
+  // The VRF is asked before the interface is read.
+  EXPECT_THROW(routes("[1]: <VALID_0=1,GROUP_IP_ADDR=1,VRF_ID=99,EXPECTED_L3_IIF=q>\n"),
+               std::out_of_range);
+}
+
+// An entry that fails leaves the routes of the entries before it stored.
+TEST(L3EntryMem, RoutesBeforeAFailingEntryAreStored) {
+  const std::string text =
+      "M[1]: <VALID_0=1,GROUP_IP_ADDR=e0000002,L3MC_INDEX=5>\n"
+      "M[2]: <VALID_0=1,GROUP_IP_ADDR=e0000001,VRF_ID=3>\n"
+      "M[3]: <VALID_0=1,GROUP_IP_ADDR=e0000002,L3MC_INDEX=6>\n"
+      "M[4]: <VALID_0=1>\n"
+      "M[5]: <VALID_0=1,GROUP_IP_ADDR=e0000003>\n";
+  for (const bool start_empty : {true, false}) {
+    SCOPED_TRACE(start_empty);
+    std::map<std::string, Hmroute> mroutes;
+    if (!start_empty) mroutes.emplace("a", Hmroute("x", "y", 1, 1, "z"));
+    int asked = 0;
+    const auto lookup = [&](std::int64_t id) {
+      ++asked;
+      return vrf_name(id);
+    };
+    try {
+      parse_l3_entry_ipmc_table(text, lookup, mroutes);
+      FAIL();
+    } catch (const std::out_of_range& e) {
+      EXPECT_NE(std::string(e.what()).find("valid entry 4"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(asked, 3);
+    ASSERT_EQ(mroutes.size(), start_empty ? 2u : 3u);
+    EXPECT_EQ(mroutes.at("vrf0, (0.0.0.0,224.0.0.2)").grp, kMcastGroupTypeBits + 6);
+    EXPECT_EQ(mroutes.at("vrf3, (0.0.0.0,224.0.0.1)").vrf, "vrf3");
+  }
+}
+
 }  // namespace
 }  // namespace grpaudit::hw

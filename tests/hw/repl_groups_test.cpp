@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 
 #include "grpaudit/asic/asic.h"
@@ -134,6 +135,127 @@ TEST(MulticastShow, BadHeadersAndPortTableErrorsFail) {
   // An empty piece (text ending in "Group") stores nothing.
   parse_multicast_show("Group", r.ctx(false), groups);
   EXPECT_TRUE(groups.empty());
+}
+
+// The whole listing reads the interface tables through flat copies, a piece
+// through the maps themselves: both find the same interfaces and VLANs,
+// whatever the tables' ids look like.
+TEST(MulticastShow, InterfaceTablesOfEveryShapeReadAlike) {
+  using Table = std::map<std::int64_t, std::int64_t>;
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    const char* what;
+    Table nhi, intfs;
+  } cases[] = {
+      {"empty", {}, {}},
+      {"dense", {{100, 7}, {101, 8}, {103, 9}}, {{7, 70}, {8, 80}, {9, -1}, {10, 100}}},
+      {"sparse", {{5, 1000000}, {900000, 5}}, {{5, 50}, {1000000, 60}, {-3, 30}}},
+      {"negative and extreme ids", {{kMin, 1}, {-1, 2}, {kMax, 3}}, {{kMin, 4}, {kMax, 5}, {1, 6}}},
+      {"one id", {{kMax, kMin}}, {{kMin, kMax}}},
+  };
+  const std::vector<std::string> encap_ids = {
+      "0",
+      "1",
+      "2",
+      "3",
+      "4",
+      "5",
+      "6",
+      "7",
+      "8",
+      "9",
+      "10",
+      "99",
+      "100",
+      "101",
+      "102",
+      "103",
+      "104",
+      "-3",
+      "-2",
+      "900000",
+      "1000000",
+      "999999",
+      "900001",
+      "-9223372036854775808",
+      "9223372036854775807",
+      "-9223372036854775807",
+  };
+  std::string piece = " 0x2000001\n";
+  for (const auto& id : encap_ids) piece += "\tport xe1, encap id " + id + "\n";
+  for (const auto& c : cases) {
+    for (const bool riot : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (riot ? " riot" : ""));
+      Recorder r;
+      r.nhi = c.nhi;
+      r.intfs = c.intfs;
+      std::map<std::int64_t, ReplicationGroup> whole, one;
+      parse_multicast_show("Group" + piece, r.ctx(riot), whole);
+      parse_one_repl_group(piece, r.ctx(riot), one);
+      ASSERT_EQ(whole.size(), 1u);
+      ASSERT_EQ(one.size(), 1u);
+      const auto& got = whole.begin()->second;
+      EXPECT_EQ(all_fields(got.l3_encaps), all_fields(one.begin()->second.l3_encaps));
+      EXPECT_EQ(all_fields(got.l2_encaps), all_fields(one.begin()->second.l2_encaps));
+      // And what the maps say, looked up here directly.
+      ASSERT_EQ(got.l3_encaps.size(), encap_ids.size());
+      for (std::size_t i = 0; i < got.l3_encaps.size(); ++i) {
+        const std::int64_t id = std::stoll(encap_ids[i]);
+        std::int64_t intf = id;
+        if (riot && c.nhi.contains(id)) intf = c.nhi.at(id);
+        const std::int64_t vlan = c.intfs.contains(intf) ? c.intfs.at(intf) : -1;
+        EXPECT_EQ(got.l3_encaps[i].intf, intf) << encap_ids[i];
+        EXPECT_EQ(got.l3_encaps[i].vlan, vlan) << encap_ids[i];
+      }
+    }
+  }
+}
+
+// Hundreds of ports: each port's Linux name is asked once in a listing, in
+// the order the ports first appear, and every member gets its own port's.
+TEST(MulticastShow, ManyPortsEachNamedOnce) {
+  Recorder r;
+  std::string text;
+  Strings want_calls;
+  for (int g = 0; g < 3; ++g) {
+    text += "Group " + std::to_string(g + 1) + "\n";
+    for (int p = 0; p < 700; ++p) {
+      const std::string port = "ge" + std::to_string((p * 3 + g) % 700);
+      text += "\tport " + port + ", encap id -1\n";
+      if (g == 0) want_calls.push_back("linux " + port);
+    }
+  }
+  std::map<std::int64_t, ReplicationGroup> groups;
+  parse_multicast_show(text, r.ctx(false), groups);
+  ASSERT_EQ(groups.size(), 3u);
+  for (const auto& [id, g] : groups) {
+    ASSERT_EQ(g.l2_encaps.size(), 700u);
+    for (const Encap& e : g.l2_encaps) EXPECT_EQ(e.linux_port, "swp-" + e.bcm_dport);
+  }
+  EXPECT_EQ(r.calls, want_calls);
+}
+
+// Groups listed out of order, repeated, or already in the map end up as
+// insert_or_assign in the order read would leave them.
+TEST(MulticastShow, GroupsInAnyOrderReplaceAsRead) {
+  Recorder r;
+  std::map<std::int64_t, ReplicationGroup> groups;
+  groups.emplace(5, ReplicationGroup(5, {Encap("old", "old", -1, -1, -1)}, {}));
+  groups.emplace(9, ReplicationGroup(9, {Encap("old", "old", -1, -1, -1)}, {}));
+  parse_multicast_show(
+      "Group 8\n\tport xe8, encap id -1\n"
+      "Group 5\n\tport xe5, encap id -1\n"
+      "Group 3\n\tport xe3, encap id -1\n"
+      "Group 8\n\tport xe10, encap id -1\n"
+      "Group 0x10\n\tport xe16, encap id -1\n",
+      r.ctx(false), groups);
+  Strings got;
+  for (const auto& [id, g] : groups) {
+    got.push_back(std::to_string(id) + " " + std::to_string(g.mcast_grp) + " " +
+                  g.l2_encaps.at(0).bcm_dport);
+  }
+  EXPECT_EQ(got, (Strings{"3 3 xe3", "5 5 xe5", "8 8 xe10", "9 9 old", "16 16 xe16"}));
 }
 
 TEST(ReplGroupEntry, IdsMatchIgnoringTheirFirstCharacter) {

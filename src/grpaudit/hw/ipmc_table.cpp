@@ -1,14 +1,39 @@
 #include "grpaudit/hw/ipmc_table.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
-#include "grpaudit/records/route_key.h"
+#include "grpaudit/hw/route_batch.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/text.h"
 
 namespace grpaudit::hw {
+
+namespace {
+
+constexpr bool is_space(char c) {
+  // Space, \t, \n, \v, \f and \r: util::is_space in one test.
+  constexpr std::uint64_t kSpaces = (std::uint64_t{1} << ' ') | 0x3e00;
+  return static_cast<unsigned char>(c) <= ' ' && ((kSpaces >> static_cast<unsigned char>(c)) & 1);
+}
+
+// The first `limit` words of `row`, as util::split_ws would give them.
+void split_words(std::string_view row, std::size_t limit, Words& words) {
+  words.clear();
+  const char* p = row.data();
+  const char* const end = p + row.size();
+  while (words.size() < limit) {
+    while (p != end && is_space(*p)) ++p;
+    if (p == end) break;
+    const char* const start = p;
+    while (p != end && !is_space(*p)) ++p;
+    words.emplace_back(start, static_cast<std::size_t>(p - start));
+  }
+}
+
+}  // namespace
 
 void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
                       std::map<std::string, Hmroute>& mroutes) {
@@ -27,23 +52,39 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
   const std::int64_t grp_index = header_index(title, "GROUP", header) - addr_offset;
   const std::int64_t vlan_index = header_index(title, "VLAN", header) - addr_offset;
   const std::int64_t vrf_index = header_index(title, "VRF", header) - addr_offset;
+  // Words past these tell nothing: neither whether a row is skipped nor
+  // whether it has the fields read.
+  const std::size_t words_needed = static_cast<std::size_t>(std::max(
+      {std::int64_t{0}, grp_index, src_index + 1, mc_index + 1, vlan_index + 1, vrf_index + 1}));
 
-  // The line after the header carries no route.
-  if (++line != lines.end()) ++line;
-  Words ipmc;
-  for (; line != lines.end(); ++line) {
-    const std::string_view row = *line;
-    util::split_ws(row, ipmc);
-    if (static_cast<std::int64_t>(ipmc.size()) < grp_index) continue;
-    std::string sip(field_at(ipmc, src_index, row));
-    std::string dip(field_at(ipmc, mc_index, row));
-    const std::int64_t iif = util::parse_dec(field_at(ipmc, vlan_index, row));
-    std::string vrf = vrf_name(util::parse_dec(field_at(ipmc, vrf_index, row)));
-    const std::int64_t mcast_grp = util::parse_hex(field_at(ipmc, grp_index, row));
-    std::string key = make_route_key(vrf, sip, dip);
-    mroutes.insert_or_assign(
-        std::move(key), Hmroute(std::move(sip), std::move(dip), iif, mcast_grp, std::move(vrf)));
+  RouteBatch batch(mroutes);
+  try {
+    // The line after the header carries no route.
+    if (++line != lines.end()) ++line;
+    Words ipmc;
+    for (; line != lines.end(); ++line) {
+      const std::string_view row = *line;
+      split_words(row, words_needed, ipmc);
+      if (static_cast<std::int64_t>(ipmc.size()) < grp_index) continue;
+      // field_at, without a call where the word is there.
+      const auto field = [&](std::int64_t i) {
+        return i >= 0 && static_cast<std::size_t>(i) < ipmc.size()
+                   ? ipmc[static_cast<std::size_t>(i)]
+                   : field_at(ipmc, i, row);
+      };
+      const std::string_view sip = field(src_index);
+      const std::string_view dip = field(mc_index);
+      const std::int64_t iif = util::parse_dec(field(vlan_index));
+      const std::string vrf = vrf_name(util::parse_dec(field(vrf_index)));
+      const std::int64_t mcast_grp = util::parse_hex(field(grp_index));
+      batch.add(vrf, sip, dip, iif, mcast_grp);
+      batch.progress(static_cast<std::size_t>(row.data() - text.data()), text.size());
+    }
+  } catch (...) {
+    batch.flush();
+    throw;
   }
+  batch.flush();
 }
 
 }  // namespace grpaudit::hw

@@ -1,8 +1,8 @@
 #include "grpaudit/hw/repl_groups.h"
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +16,54 @@ namespace grpaudit::hw {
 
 namespace {
 
+// An interface table read once per listing and looked up for every member
+// line: an array over the range of its ids where they lie close together
+// (they are numbered in blocks), otherwise its ids in order for a binary
+// search. Either costs a cache miss or two where a search of the tree costs
+// one per level.
+class FlatTable {
+ public:
+  explicit FlatTable(const std::map<std::int64_t, std::int64_t>& m) {
+    if (m.empty()) return;
+    first_ = m.begin()->first;
+    const std::uint64_t span =
+        static_cast<std::uint64_t>(std::prev(m.end())->first) - static_cast<std::uint64_t>(first_);
+    if (span < 4 * static_cast<std::uint64_t>(m.size()) + 64) {
+      dense_ = true;
+      present_.assign(span + 1, false);
+      values_.assign(span + 1, 0);
+      for (const auto& [k, v] : m) {
+        const std::uint64_t i = static_cast<std::uint64_t>(k) - static_cast<std::uint64_t>(first_);
+        present_[i] = true;
+        values_[i] = v;
+      }
+      return;
+    }
+    keys_.reserve(m.size());
+    values_.reserve(m.size());
+    for (const auto& [k, v] : m) {
+      keys_.push_back(k);
+      values_.push_back(v);
+    }
+  }
+
+  std::int64_t find_or(std::int64_t key, std::int64_t none) const {
+    if (dense_) {
+      const std::uint64_t i = static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(first_);
+      return i < present_.size() && present_[i] ? values_[i] : none;
+    }
+    const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    return it == keys_.end() || *it != key ? none : values_[it - keys_.begin()];
+  }
+
+ private:
+  bool dense_ = false;
+  std::int64_t first_ = 0;
+  std::vector<bool> present_;         // dense: whether first_ + i is an id
+  std::vector<std::int64_t> keys_;    // sparse: the ids in order
+  std::vector<std::int64_t> values_;  // by position in the range, or of keys_
+};
+
 // What reading one listing asks of its context about ports and interfaces:
 // a listing names a few hundred ports and some thousands of interfaces in
 // hundreds of thousands of member lines, and every answer stays the same
@@ -23,46 +71,93 @@ namespace {
 // that throws is asked again next time.
 class ContextMemo {
  public:
-  // `whole_listing`: worth hash copies of the interface tables, as a search
-  // of their trees per member line costs a cache miss per level.
+  // `whole_listing`: worth flat copies of the interface tables.
   ContextMemo(const ReplGroupContext& ctx, bool whole_listing)
       : ctx_(ctx), indexed_(whole_listing) {
     if (!indexed_) return;
-    nhi_.reserve(ctx.l3_intf_nhi.size());
-    nhi_.insert(ctx.l3_intf_nhi.begin(), ctx.l3_intf_nhi.end());
-    intf_vlan_.reserve(ctx.l3_intfs.size());
-    intf_vlan_.insert(ctx.l3_intfs.begin(), ctx.l3_intfs.end());
+    nhi_.emplace(ctx.l3_intf_nhi);
+    intf_vlan_.emplace(ctx.l3_intfs);
   }
 
+  // The reference holds until the next call.
   const std::string& linux_name(const std::string& dport) {
-    if (const auto it = names_.find(dport); it != names_.end()) return it->second;
-    return names_.emplace(dport, ctx_.bcm2linux(dport)).first->second;
+    if (slots_.empty()) slots_.resize(16);
+    std::size_t i = slot_of(dport);
+    if (slots_[i].used) return slots_[i].name;
+    std::string name = ctx_.bcm2linux(dport);
+    if (2 * (count_ + 1) > slots_.size()) {
+      grow();
+      i = slot_of(dport);
+    }
+    Slot& slot = slots_[i];
+    slot.port = dport;
+    slot.name = std::move(name);
+    slot.used = true;
+    ++count_;
+    return slot.name;
   }
+
+  // Kept from group to group by the reader.
+  std::vector<Encap> l2_encaps;
+  std::vector<Encap> l3_encaps;
+  std::string dport;
+  Words header;
 
   // The interface a printed encap id stands for (with RIOT, a next-hop index
   // where the daemon knows one).
   std::int64_t intf(std::int64_t encap_id) const {
     if (!ctx_.riot_enable) return encap_id;
-    return indexed_ ? find_or(nhi_, encap_id, encap_id)
+    return indexed_ ? nhi_->find_or(encap_id, encap_id)
                     : find_or(ctx_.l3_intf_nhi, encap_id, encap_id);
   }
 
   std::int64_t vlan_of(std::int64_t intf) const {
-    return indexed_ ? find_or(intf_vlan_, intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
+    return indexed_ ? intf_vlan_->find_or(intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
   }
 
  private:
-  template <typename Map>
-  static std::int64_t find_or(const Map& m, std::int64_t key, std::int64_t none) {
+  static std::int64_t find_or(const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
+                              std::int64_t none) {
     const auto it = m.find(key);
     return it == m.end() ? none : it->second;
   }
 
+  // Linux names by SDK port: an open-addressed table with a hash cheaper
+  // than the standard one, as every member line asks.
+  struct Slot {
+    std::string port;
+    std::string name;
+    bool used = false;
+  };
+
+  static std::uint64_t hash(std::string_view s) {
+    std::uint64_t h = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return h ^ (h >> 29);
+  }
+
+  // The slot of `port`, or the free slot where it would go.
+  std::size_t slot_of(std::string_view port) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::size_t>(hash(port)) & mask;
+    while (slots_[i].used && slots_[i].port != port) i = (i + 1) & mask;
+    return i;
+  }
+
+  void grow() {
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    for (Slot& s : old) {
+      if (s.used) slots_[slot_of(s.port)] = std::move(s);
+    }
+  }
+
   const ReplGroupContext& ctx_;
   const bool indexed_;
-  std::unordered_map<std::int64_t, std::int64_t> nhi_;
-  std::unordered_map<std::int64_t, std::int64_t> intf_vlan_;
-  std::unordered_map<std::string, std::string> names_;  // Linux names by SDK port
+  std::optional<FlatTable> nhi_;
+  std::optional<FlatTable> intf_vlan_;
+  std::vector<Slot> slots_;  // size a power of two, at most half used
+  std::size_t count_ = 0;
 };
 
 // The group of one piece, or none for an empty piece or an L2 group.
@@ -70,24 +165,30 @@ std::optional<ReplicationGroup> read_repl_group(std::string_view piece, const Re
                                                 ContextMemo& memo) {
   static const util::Regex member_re(R"(\s+port (?P<port>\S+), encap id (?P<intf>[+-]?\d+))",
                                      util::Regex::Mode::kAnchored);
+  // The groups of member_re by number.
+  constexpr std::size_t kPort = 1;
+  constexpr std::size_t kIntf = 2;
   const util::Lines group(piece);
   auto line = group.begin();
   // L2 groups carry bridged traffic only; routes never use them.
   if (line == group.end() || util::contains(*line, "L2")) return std::nullopt;
-  const std::int64_t group_id = util::parse_hex(field_at(util::split_ws(*line), 0, *line));
+  Words& header = memo.header;
+  util::split_ws(*line, header);
+  const std::int64_t group_id = util::parse_hex(field_at(header, 0, *line));
 
   // Gathered in vectors kept from group to group, then moved into vectors
   // of their exact size: a group has two dozen members.
-  static thread_local std::vector<Encap> l2_encaps;
-  static thread_local std::vector<Encap> l3_encaps;
+  std::vector<Encap>& l2_encaps = memo.l2_encaps;
+  std::vector<Encap>& l3_encaps = memo.l3_encaps;
+  std::string& dport = memo.dport;
   l2_encaps.clear();
   l3_encaps.clear();
   for (++line; line != group.end(); ++line) {
     const auto m = member_re.match(*line);
     if (!m) continue;
-    const std::string dport((*m)["port"]);
+    dport.assign(m->group(kPort));
     if (dport == "cpu0") continue;
-    std::int64_t intf = util::parse_dec((*m)["intf"]);
+    std::int64_t intf = util::parse_dec(m->group(kIntf));
     if (intf == -1) {
       l2_encaps.emplace_back(memo.linux_name(dport), dport, -1, -1, -1);
       continue;
@@ -104,6 +205,17 @@ std::optional<ReplicationGroup> read_repl_group(std::string_view piece, const Re
   return ReplicationGroup(group_id, exact(l2_encaps), exact(l3_encaps));
 }
 
+// insert_or_assign, placing the group after the last node at once when its
+// id is the highest so far (the listing gives groups in order of id).
+void store_group(std::map<std::int64_t, ReplicationGroup>& groups, ReplicationGroup&& g) {
+  const std::int64_t id = g.mcast_grp;
+  if (groups.empty() || std::prev(groups.end())->first < id) {
+    groups.emplace_hint(groups.end(), id, std::move(g));
+  } else {
+    groups.insert_or_assign(id, std::move(g));
+  }
+}
+
 }  // namespace
 
 void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
@@ -113,10 +225,7 @@ void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
   // route. Groups read before a failure are stored all the same.
   std::vector<ReplicationGroup> read;
   const auto store = [&] {
-    for (auto& g : read) {
-      const std::int64_t id = g.mcast_grp;
-      groups.insert_or_assign(id, std::move(g));
-    }
+    for (auto& g : read) store_group(groups, std::move(g));
     read.clear();
   };
   ContextMemo memo(ctx, /*whole_listing=*/true);
@@ -141,10 +250,7 @@ void parse_multicast_show(std::string_view text, const ReplGroupContext& ctx,
 void parse_one_repl_group(std::string_view piece, const ReplGroupContext& ctx,
                           std::map<std::int64_t, ReplicationGroup>& groups) {
   ContextMemo memo(ctx, /*whole_listing=*/false);
-  if (auto g = read_repl_group(piece, ctx, memo)) {
-    const std::int64_t id = g->mcast_grp;
-    groups.insert_or_assign(id, std::move(*g));
-  }
+  if (auto g = read_repl_group(piece, ctx, memo)) store_group(groups, std::move(*g));
 }
 
 bool repl_group_has_l3_intf(const std::map<std::int64_t, ReplicationGroup>& groups,

@@ -36,8 +36,9 @@ class Match {
   Match(const Regex* re, std::string_view subject) : re_(re), subject_(subject) {}
   const Regex* re_;
   std::string_view subject_;
-  std::size_t count_ = 0;                              // offsets used
-  std::array<std::size_t, 2 * kMaxGroups> offsets_{};  // start, end pairs; PCRE2_UNSET when unset
+  std::size_t count_ = 0;  // offsets used
+  // Start, end pairs; PCRE2_UNSET when unset. Written whole by Regex::match.
+  std::array<std::size_t, 2 * kMaxGroups> offsets_;
 };
 
 class Regex {
