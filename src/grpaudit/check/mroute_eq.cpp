@@ -97,11 +97,25 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
     hmroute.iif_mismatch.push_back("kernel IIF does not match hw IIF");
   }
 
-  for (const auto& oif : oil) {
+  // The last OIF expanded leaves its identities in tmp_encaps; those of the
+  // others are moved over rather than copied.
+  std::size_t last = oil.size();
+  for (std::size_t i = oil.size(); i-- > 0;) {
+    if (oil[i] != iif) {
+      last = i;
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < oil.size(); ++i) {
+    const std::string& oif = oil[i];
     if (oif == iif) continue;
     tmp_encaps.clear();
     _expand_kern_dev(group, oif);
-    expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
+    if (i == last) {
+      expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
+    } else {
+      expected.l3.merge(tmp_encaps);
+    }
   }
 
   // Kept from route to route: the comparison runs on one thread.

@@ -13,12 +13,6 @@
 namespace grpaudit {
 namespace {
 
-std::string mdb_key(std::int64_t vid, std::string_view grp_mac) {
-  std::string key;
-  util::dot_join_into(key, vid, grp_mac);
-  return key;
-}
-
 // The first router port of a "router ports on <bridge>: ..." line (`prefix`
 // is the line's start up to the port), or none.
 // The bridge name is compared as plain text: the kernel names the bridge
@@ -36,8 +30,11 @@ std::optional<std::string> router_port(std::string_view line, std::string_view p
 const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
                                                   std::int64_t orig_vlan,
                                                   const std::string& orig_grp) {
-  const std::string orig_key = mdb_key(orig_vlan, orig_grp);
-  const auto lookup = [&orig_key](const KernMdbCache& mdb) -> const KernMdbEntry* {
+  // Asked for every bridge interface of every route: the key is formed in a
+  // buffer kept from call to call (a lookup's own key, read before it returns).
+  static thread_local std::string orig_key;
+  util::dot_join_into(orig_key, orig_vlan, orig_grp);
+  const auto lookup = [](const KernMdbCache& mdb) -> const KernMdbEntry* {
     const auto it = mdb.mdb_entries.find(orig_key);
     return it == mdb.mdb_entries.end() ? nullptr : &it->second;
   };

@@ -53,7 +53,19 @@ void Asic::expand_base_dev(const std::string& grp, const std::string& kind, cons
     // _expand_kern_bridge, reading the members in place: an SVI's VLAN
     // floods to all its ports, and a large switch asks for it on every route.
     MemberRuns members;
-    const std::string grp_mac = _grp_ip2mac(grp);
+    // _grp_ip2mac(grp), formed once for the run of interfaces of one route:
+    // they all ask it for the same group.
+    // A group that is not an address throws every time, as it always did.
+    static thread_local bool memo_valid = false;
+    static thread_local std::string memo_grp;
+    static thread_local std::string memo_mac;
+    if (!memo_valid || grp != memo_grp) {
+      memo_valid = false;
+      grp_ip2mac_into(memo_mac, grp);
+      memo_grp = grp;
+      memo_valid = true;
+    }
+    const std::string& grp_mac = memo_mac;
     if (const KernMdbEntry* entry =
             _kern_dev_get_mdb_entry(dev, vlan_filtering != 0 ? vlan : -1, grp_mac)) {
       members.first = &entry->swp;

@@ -13,9 +13,14 @@ std::int64_t Asic::_kern_iif_to_hw_vlan(const std::string& base_kind,
   if (base_kind == "bridge" && iif_vlan != -1) return iif_vlan;
   if (member.empty()) return -1;
 
-  const auto pieces = util::split_at(member, ".");
-  const std::string linux_port(pieces[0]);
-  const std::int64_t wire_vlan = pieces.size() >= 2 ? util::parse_dec(pieces[1]) : -1;
+  // The pieces at "." of the member: the port, then the wire VLAN, if any.
+  const std::size_t dot = member.find('.');
+  const std::string linux_port = member.substr(0, dot);
+  std::int64_t wire_vlan = -1;
+  if (dot != std::string::npos) {
+    const std::string_view rest = std::string_view(member).substr(dot + 1);
+    wire_vlan = util::parse_dec(rest.substr(0, rest.find('.')));
+  }
   const auto [logical_port, pvid] = _get_logical_port_and_pvid(linux_port);
   // Untagged arrivals land in the port's default VLAN, tagged ones in the
   // VLAN that the port's translation gives for the wire VLAN.
