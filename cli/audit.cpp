@@ -99,6 +99,8 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
   AuditResult result;
   for (const Status s : kAllStatuses) result.counts[s] = 0;
   AcceptingChecker checker;
+  // Nothing below changes the ASIC's replication groups.
+  const Asic::GroupIndex group_index(asic);
   std::size_t done = 0;
   result.routes.reserve(selected.size());
   // The keys come in order, so both tables are walked alongside, not searched.

@@ -9,6 +9,7 @@
 
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 #include "support/kern_fixtures.h"
 
@@ -188,6 +189,29 @@ TEST_F(MrouteEq, AHardwareCopyTaggedWhereTheKernelSendsUntagged) {
   // Messages are never cleared: a second call appends them again.
   EXPECT_FALSE(asic->mroute_eq(kR2, "swp4.300", {"vlan100"}, checker));
   EXPECT_EQ(messages(kR2).size(), 6u);
+}
+
+TEST_F(MrouteEq, AGroupIndexAnswersAsTheMapAndEndsWithItsScope) {
+  const auto outcome = [&](const std::string& key, const std::string& iif, const Names& oil) {
+    const auto cmp = compare(key, iif, oil);
+    return std::make_tuple(cmp.equal, cmp.expected->l3, cmp.expected->l2, messages(key));
+  };
+  const auto plain = outcome(kR1, "vlan100", kR1Oil);
+  {
+    const Asic::GroupIndex outer(*asic);
+    EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
+    {
+      // A nested index is used while it lives, the outer one again after.
+      const Asic::GroupIndex inner(*asic);
+      EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
+    }
+    EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
+  }
+  // Without an index the map is asked again: a group replaced now is seen.
+  const std::int64_t grp = asic->mroutes.at(kR1).grp;
+  asic->replication_groups.at(grp) = ReplicationGroup(grp, {}, {});
+  const auto cmp = compare(kR1, "vlan100", kR1Oil);
+  EXPECT_FALSE(cmp.equal);
 }
 
 TEST_F(MrouteEq, OriginatedAndTerminatedRoutesGoToTheChecker) {

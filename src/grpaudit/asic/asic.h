@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -199,6 +200,25 @@ class Asic {
                                   const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
                                   Hmroute* hw_route);
 
+  // While one exists, compare_mroute finds replication groups through a hash
+  // index made of replication_groups when it was made, instead of a tree
+  // search per route. Its maker must not change replication_groups meanwhile;
+  // the comparison itself never does.
+  class GroupIndex {
+   public:
+    explicit GroupIndex(Asic& asic);
+    ~GroupIndex();
+    GroupIndex(const GroupIndex&) = delete;
+    GroupIndex& operator=(const GroupIndex&) = delete;
+
+    const ReplicationGroup* find(std::int64_t mcast_grp) const;
+
+   private:
+    Asic& asic_;
+    const GroupIndex* outer_;
+    std::unordered_map<std::int64_t, const ReplicationGroup*> groups_;
+  };
+
   // --- listing and dumps ----------------------------------------------------
   std::set<std::string> get_mroutes() const;
   std::string _dump_one_mroute(const Hmroute& mroute) const;
@@ -290,6 +310,7 @@ class Asic {
     std::uint64_t generation = 0;
   };
   util::NameTable<BaseDevMemo> base_devs_;
+  const GroupIndex* group_index_ = nullptr;
   std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
   std::uint64_t base_devs_generation_ = 1;
 };

@@ -41,6 +41,21 @@ bool has_difference(const A& a, const B& b) {
 
 }  // namespace
 
+Asic::GroupIndex::GroupIndex(Asic& asic) : asic_(asic), outer_(asic.group_index_) {
+  groups_.reserve(asic.replication_groups.size());
+  for (const auto& [id, group] : asic.replication_groups) groups_.emplace(id, &group);
+  asic_.group_index_ = this;
+}
+
+Asic::GroupIndex::~GroupIndex() {
+  asic_.group_index_ = outer_;
+}
+
+const ReplicationGroup* Asic::GroupIndex::find(std::int64_t mcast_grp) const {
+  const auto it = groups_.find(mcast_grp);
+  return it == groups_.end() ? nullptr : it->second;
+}
+
 bool Asic::mroute_eq(const std::string& key, const std::string& iif,
                      const std::vector<std::string>& oil, MrouteChecker& ul_mcast) {
   return compare_mroute(key, iif, oil, ul_mcast).equal;
@@ -121,9 +136,15 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   // Kept from route to route: the comparison runs on one thread.
   static thread_local std::vector<std::string> hw_l3;
   static thread_local std::vector<std::string> hw_l2;
-  if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
-    identities(g->second.l3_encaps, hw_l3);
-    identities(g->second.l2_encaps, hw_l2);
+  const ReplicationGroup* hw_group = nullptr;
+  if (group_index_ != nullptr) {
+    hw_group = group_index_->find(hmroute.grp);
+  } else if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
+    hw_group = &g->second;
+  }
+  if (hw_group != nullptr) {
+    identities(hw_group->l3_encaps, hw_l3);
+    identities(hw_group->l2_encaps, hw_l2);
   } else {
     hw_l3.clear();
     hw_l2.clear();
