@@ -16,21 +16,24 @@ void Asic::_kern_create_vlan_dev_cache() {
   std::string text;
   if (host()->is_regular_file(path)) text = kern::read_optional_file(*host(), path);
   // Two header lines, then "name | VID | lower device" with padded fields.
-  std::vector<std::string_view> fields;
   // Kernels list the devices in an order that often runs ascending: each
   // entry is offered the place after the one before.
   auto hint = kern_vlan_dev_cache.end();
   std::size_t index = 0;
   for (const auto line : util::Lines(text)) {
     if (index++ < 2) continue;
-    util::split_at(line, "|", fields);
-    if (fields.size() < 3) continue;
-    std::string dev(util::strip(fields[0]));
-    const std::int64_t vid = util::parse_dec(util::strip(fields[1]));
-    std::string atlink(util::strip(fields[2]));
-    std::string key = dev;
+    // The first three pieces of the line at "|"; a line with fewer is skipped.
+    const std::size_t bar1 = line.find('|');
+    if (bar1 == std::string_view::npos) continue;
+    const std::size_t bar2 = line.find('|', bar1 + 1);
+    if (bar2 == std::string_view::npos) continue;
+    const std::size_t bar3 = line.find('|', bar2 + 1);
+    const std::string_view dev = util::strip(line.substr(0, bar1));
+    const std::int64_t vid = util::parse_dec(util::strip(line.substr(bar1 + 1, bar2 - bar1 - 1)));
+    const std::string_view atlink =
+        util::strip(line.substr(bar2 + 1, bar3 == std::string_view::npos ? bar3 : bar3 - bar2 - 1));
     hint = std::next(kern_vlan_dev_cache.insert_or_assign(
-        hint, std::move(key), KernVlanDevEntry(std::move(dev), vid, std::move(atlink))));
+        hint, std::string(dev), KernVlanDevEntry(std::string(dev), vid, std::string(atlink))));
   }
 }
 
