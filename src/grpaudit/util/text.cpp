@@ -106,6 +106,17 @@ bool contains(std::string_view text, std::string_view needle) {
   return text.find(needle) != std::string_view::npos;
 }
 
+namespace {
+
+// "<first>.<second>" into `out`.
+void join_into(std::string& out, std::string_view first, std::string_view second) {
+  out.clear();
+  out.reserve(first.size() + 1 + second.size());
+  out.append(first).append(1, '.').append(second);
+}
+
+}  // namespace
+
 std::string dot_join(std::string_view a, std::int64_t b) {
   std::string out;
   dot_join_into(out, a, b);
@@ -115,9 +126,7 @@ std::string dot_join(std::string_view a, std::int64_t b) {
 void dot_join_into(std::string& out, std::string_view a, std::int64_t b) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, b).ptr;
-  out.clear();
-  out.reserve(a.size() + 1 + static_cast<std::size_t>(end - digits));
-  out.append(a).append(1, '.').append(digits, end);
+  join_into(out, a, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 std::string dot_join(std::int64_t a, std::string_view b) {
@@ -129,9 +138,7 @@ std::string dot_join(std::int64_t a, std::string_view b) {
 void dot_join_into(std::string& out, std::int64_t a, std::string_view b) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, a).ptr;
-  out.clear();
-  out.reserve(static_cast<std::size_t>(end - digits) + 1 + b.size());
-  out.append(digits, end).append(1, '.').append(b);
+  join_into(out, std::string_view(digits, static_cast<std::size_t>(end - digits)), b);
 }
 
 std::string quote(std::string_view text) {
