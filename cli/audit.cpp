@@ -5,20 +5,6 @@
 namespace grpaudit::cli {
 namespace {
 
-// The front end's own verdict on routes the switch originates or terminates:
-// they are not the ASIC's to forward, so they are accepted as they are.
-class AcceptingChecker : public MrouteChecker {
- public:
-  bool check_orig_mroute(Asic&, const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-  bool check_term_mroute(const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-};
-
 Status status_of(const Asic::MrouteComparison& cmp) {
   switch (cmp.outcome) {
     case Asic::MrouteOutcome::kOriginated:

@@ -8,24 +8,15 @@
 #include <tuple>
 #include <vector>
 
+#include "audit.h"
 #include "grpaudit/asic/asic.h"
 #include "support/fake_switch.h"
 #include "support/test_support.h"
 
 namespace grpaudit::testing {
 
-// Accepts every originated and terminated route, as the command does.
-class AcceptingChecker : public MrouteChecker {
- public:
-  bool check_orig_mroute(Asic&, const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-  bool check_term_mroute(const std::optional<std::string>&,
-                         const std::optional<std::string>&) override {
-    return true;
-  }
-};
+// Accepts every originated and terminated route: the command's own checker.
+using cli::AcceptingChecker;
 
 // "/bin/ip -d link show DEV" answering for a device of link kind `kind`.
 void link(FakeSwitch& sw, const std::string& dev, const std::string& kind);
