@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <iterator>
@@ -48,10 +49,11 @@ class InsertionMap {
     const std::size_t hash = std::hash<K>{}(key);
     if (const std::size_t pos = lookup(key, hash); pos != kNone) return {at_pos(pos), false};
     // Grown before the element is added, so that a failure changes nothing.
+    if (items_.size() >= kEmpty) throw std::length_error("insertion map is full");
     if (2 * (items_.size() + 1) > slots_.size()) grow();
     items_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
                         std::forward_as_tuple(std::forward<Args>(args)...));
-    place(hash, items_.size() - 1);
+    place(static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(items_.size() - 1));
     return {std::prev(items_.end()), true};
   }
   std::pair<iterator, bool> emplace(const K& key, V value) {
@@ -87,9 +89,13 @@ class InsertionMap {
 
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // Half a hash and a position in eight bytes: the slots of a large table
+  // then take half the cache lines. Positions are counted in 32 bits (an
+  // insertion beyond that fails before anything changes).
+  static constexpr std::uint32_t kEmpty = static_cast<std::uint32_t>(-1);
   struct Slot {
-    std::size_t hash = 0;
-    std::size_t pos = kNone;  // kNone: empty
+    std::uint32_t hash = 0;
+    std::uint32_t pos = kEmpty;
   };
 
   iterator at_pos(std::size_t pos) { return items_.begin() + static_cast<std::ptrdiff_t>(pos); }
@@ -98,27 +104,30 @@ class InsertionMap {
   std::size_t lookup(const K& key, std::size_t hash) const {
     if (slots_.empty()) return kNone;
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const auto half = static_cast<std::uint32_t>(hash);
+    for (std::size_t i = half & mask;; i = (i + 1) & mask) {
       const Slot& slot = slots_[i];
-      if (slot.pos == kNone) return kNone;
-      if (slot.hash == hash && slot.pos < items_.size() && items_[slot.pos].first == key) {
+      if (slot.pos == kEmpty) return kNone;
+      if (slot.hash == half && slot.pos < items_.size() && items_[slot.pos].first == key) {
         return slot.pos;
       }
     }
   }
   // Takes a free slot for the element at `pos`; the table is never full.
-  void place(std::size_t hash, std::size_t pos) {
+  void place(std::uint32_t hash, std::uint32_t pos) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
-    while (slots_[i].pos != kNone) i = (i + 1) & mask;
+    while (slots_[i].pos != kEmpty) i = (i + 1) & mask;
     slots_[i] = Slot{hash, pos};
   }
   // Doubles the table (at least 16 slots) and places every element again.
+  // The half hash picks the slot, in lookups as in placing, so the two
+  // always agree.
   void grow() {
     std::vector<Slot> old(std::max<std::size_t>(16, 2 * slots_.size()));
     old.swap(slots_);
     for (const Slot& slot : old) {
-      if (slot.pos != kNone) place(slot.hash, slot.pos);
+      if (slot.pos != kEmpty) place(slot.hash, slot.pos);
     }
   }
 
