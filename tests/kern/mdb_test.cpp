@@ -123,6 +123,33 @@ TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
                                              read_line("/sys/class/net/bond0/bonding/slaves")));
 }
 
+// A group's lines usually follow one another, but an entry is the same
+// whenever its VLAN number and MAC are, however the line spells them, and
+// gets its VLAN's router ports once, right after its first port.
+TEST(KernMdb, LinesOfOneEntryWhereverTheyStand) {
+  FakeSwitch sw;
+  ports_and_bonds(sw);
+  testing::bridge(sw, "br0", 1, {});
+  sw.host_cmd("/sbin/bridge -d -s mdb show dev br0", 0,
+              "dev br0 port swp1 grp 239.1.1.1 temp vid 20\n"
+              "dev br0 port swp2 grp 239.1.1.1 temp vid 20\n"
+              "dev br0 port swp1 grp 239.129.1.1 temp vid 20\n"
+              "dev br0 port swp3 grp 239.1.1.1 temp vid 020\n"
+              "dev br0 port swp3 grp 239.1.1.1 temp vid 10\n"
+              "dev br0 port swp6 grp 239.1.1.1 temp vid 20\n"
+              "dev br0 port swp2 grp 239.129.1.1 temp vid 10\n"
+              "router ports on br0: swp5\n");
+  sw.host_cmd("/sbin/bridge vlan show dev swp5", 0, "swp5\t 10\n\t 20\n");
+  TracedAsic asic(sw);
+
+  EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 20, kMac1)),
+            (Names{"swp1", "swp5", "swp2", "swp3", "swp6"}));
+  EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 10, kMac1)),
+            (Names{"swp3", "swp5", "swp2"}));
+  EXPECT_EQ(asic->kern_mdb_cache.at("br0").mdb_entries.size(), 2u);
+  EXPECT_EQ(asic->kern_mdb_cache.at("br0").mdb_entries.begin()->first, std::string("20.") + kMac1);
+}
+
 TEST(KernMdb, FailuresLeaveWhatWasReadAndNothingIsAskedAgain) {
   FakeSwitch sw;
   sw.port("xe1", "swp1");

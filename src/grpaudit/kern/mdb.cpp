@@ -120,6 +120,13 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   std::string port;
   std::string grp_mac;
   std::string key;
+  // The kernel lists a group's ports one after another: a line of the same
+  // VLAN and group as the line before it belongs to the same entry (the key
+  // is formed from those two texts alone), found without forming it again.
+  // Entries never move.
+  KernMdbEntry* last_entry = nullptr;
+  std::string_view last_vid;
+  std::string_view last_grp_ip;
   for (const auto line : lines) {
     const auto m = entry_re.match(line);
     // Groups by number: dev, port, grp_ip and (VLAN-aware) vid.
@@ -128,13 +135,21 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     // Only IPv4 groups have a MAC of this form; IPv6 groups are not compared.
     if (util::contains(grp_ip, ":")) continue;
     port.assign(m->group(2));
-    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(m->group(4)) : -1;
-    grp_ip2mac_into(grp_mac, grp_ip);
-    util::dot_join_into(key, vid, grp_mac);
-    const auto [it, created] = mdb.mdb_entries.try_emplace(key, vid, grp_mac);
-    KernMdbEntry& entry = it->second;
-    // Room for a group's usual ports and router ports at once.
-    if (created) entry.swp.reserve(4);
+    const std::string_view vid_text = vlan_filtering != 0 ? m->group(4) : std::string_view();
+    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(vid_text) : -1;
+    bool created = false;
+    if (last_entry == nullptr || grp_ip != last_grp_ip || vid_text != last_vid) {
+      grp_ip2mac_into(grp_mac, grp_ip);
+      util::dot_join_into(key, vid, grp_mac);
+      const auto [it, inserted] = mdb.mdb_entries.try_emplace(key, vid, grp_mac);
+      created = inserted;
+      last_entry = &it->second;
+      last_vid = vid_text;
+      last_grp_ip = grp_ip;
+      // Room for a group's usual ports and router ports at once.
+      if (created) last_entry->swp.reserve(4);
+    }
+    KernMdbEntry& entry = *last_entry;
 
     const BaseDev& base = base_dev(port);
     if (base.kind == "bond") {
@@ -146,6 +161,9 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     } else {
       entry.add_port(port);
     }
+    // The router ports depend on the VLAN alone, which is part of the key: an
+    // entry listed before already holds every one of them.
+    if (!created) continue;
     if (const KernMdbRportEntry* rports = rports_of(vid)) {
       for (const auto& rp : rports->swp) entry.add_port(rp);
     }
