@@ -214,6 +214,28 @@ TEST_F(MrouteEq, AGroupIndexAnswersAsTheMapAndEndsWithItsScope) {
   EXPECT_FALSE(cmp.equal);
 }
 
+TEST_F(MrouteEq, AGroupIndexFindsEveryGroupOfAManyAsTheMapDoes) {
+  // Runs of consecutive IDs, IDs far apart and negative ones, many enough
+  // that their slots collide; the map is the referee.
+  std::vector<std::int64_t> ids;
+  for (std::int64_t i = 0; i < 1500; ++i) ids.push_back(0x2000000 + i);
+  for (std::int64_t i = 0; i < 500; ++i) ids.push_back((i << 32) - 7 * i);
+  for (std::int64_t i = 1; i < 200; ++i) ids.push_back(-i * 4096);
+  for (const std::int64_t id : ids)
+    asic->replication_groups.try_emplace(id, id, std::vector<Encap>{}, std::vector<Encap>{});
+  const Asic::GroupIndex index(*asic);
+  for (const auto& [id, group] : asic->replication_groups) {
+    index.prefetch(id, false);
+    index.prefetch(id, true);
+    EXPECT_EQ(index.find(id), &group) << id;
+  }
+  for (const std::int64_t absent :
+       {std::int64_t{1}, std::int64_t{0x2000000 + 1500}, std::int64_t{-1}, std::int64_t{1} << 62}) {
+    index.prefetch(absent, true);
+    EXPECT_EQ(index.find(absent), nullptr) << absent;
+  }
+}
+
 TEST_F(MrouteEq, OriginatedAndTerminatedRoutesGoToTheChecker) {
   using enum Asic::MrouteOutcome;
   const std::string from_host = "default, (10.0.0.1,239.1.1.1)";

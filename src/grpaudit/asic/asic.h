@@ -212,11 +212,23 @@ class Asic {
     GroupIndex& operator=(const GroupIndex&) = delete;
 
     const ReplicationGroup* find(std::int64_t mcast_grp) const;
+    // Brings toward the cache the index slot of `mcast_grp` (`group` false)
+    // or, once that has had time to arrive, the group and the start of its
+    // copies (`group` true). Changes nothing.
+    void prefetch(std::int64_t mcast_grp, bool group) const;
 
    private:
+    // Open addressing, at most half full, a power of two in size; a null
+    // group marks a free slot.
+    struct Slot {
+      std::int64_t mcast_grp = 0;
+      const ReplicationGroup* group = nullptr;
+    };
+    std::size_t home(std::int64_t mcast_grp) const;
+
     Asic& asic_;
     const GroupIndex* outer_;
-    std::unordered_map<std::int64_t, const ReplicationGroup*> groups_;
+    std::vector<Slot> slots_;
   };
 
   // --- listing and dumps ----------------------------------------------------
