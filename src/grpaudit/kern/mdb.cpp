@@ -69,7 +69,14 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
 
   const std::string rport_prefix = "router ports on " + orig_dev + ": ";
   std::vector<std::string_view> fields;
+  // The lines that may be group entries (their pattern starts so), kept for
+  // the second pass rather than split out of the text again.
+  std::vector<std::string_view> entry_lines;
   for (const auto line : lines) {
+    if (line.starts_with("dev ")) {
+      entry_lines.push_back(line);
+      continue;
+    }
     const auto rport = router_port(line, rport_prefix);
     if (!rport) continue;
     if (vlan_filtering == 0) {
@@ -127,18 +134,19 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   KernMdbEntry* last_entry = nullptr;
   std::string_view last_vid;
   std::string_view last_grp_ip;
-  for (const auto line : lines) {
+  for (const auto line : entry_lines) {
     const auto m = entry_re.match(line);
     // Groups by number: dev, port, grp_ip and (VLAN-aware) vid.
     if (!m || m->group(1) != orig_dev) continue;
     const std::string_view grp_ip = m->group(3);
-    // Only IPv4 groups have a MAC of this form; IPv6 groups are not compared.
-    if (util::contains(grp_ip, ":")) continue;
-    port.assign(m->group(2));
     const std::string_view vid_text = vlan_filtering != 0 ? m->group(4) : std::string_view();
-    const std::int64_t vid = vlan_filtering != 0 ? util::parse_dec(vid_text) : -1;
     bool created = false;
+    std::int64_t vid = -1;
     if (last_entry == nullptr || grp_ip != last_grp_ip || vid_text != last_vid) {
+      // Only IPv4 groups have a MAC of this form; IPv6 groups are not
+      // compared. (The line before was IPv4: a line of the same group is.)
+      if (util::contains(grp_ip, ":")) continue;
+      if (vlan_filtering != 0) vid = util::parse_dec(vid_text);
       grp_ip2mac_into(grp_mac, grp_ip);
       util::dot_join_into(key, vid, grp_mac);
       const auto [it, inserted] = mdb.mdb_entries.try_emplace(key, vid, grp_mac);
@@ -150,6 +158,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
       if (created) last_entry->swp.reserve(4);
     }
     KernMdbEntry& entry = *last_entry;
+    port.assign(m->group(2));
 
     const BaseDev& base = base_dev(port);
     if (base.kind == "bond") {
