@@ -63,17 +63,22 @@ std::optional<Match> Regex::match(std::string_view subject) const {
     pcre2_get_error_message(rc, buf, sizeof buf);
     throw std::runtime_error("pattern " + pattern_ + ": " + reinterpret_cast<char*>(buf));
   }
-  Match m(this, subject);
   const std::size_t used =
       2 * std::min<std::size_t>(pcre2_get_ovector_count(data_), Match::kMaxGroups);
-  const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data_);
+  // Made where it is returned rather than copied there: readers match every
+  // line of their listings.
+  return std::optional<Match>(std::in_place, Match::Made(), this, subject,
+                              pcre2_get_ovector_pointer(data_), used);
+}
+
+Match::Match(Made, const Regex* re, std::string_view subject, const std::size_t* offsets,
+             std::size_t used)
+    : re_(re), subject_(subject), count_(used) {
   // Every offset written in one fixed-length loop (the unused ones unset):
   // cheaper, for the few groups of a pattern, than clearing the array and
   // then copying the used part, which readers paid on every line.
-  for (std::size_t i = 0; i < m.offsets_.size(); ++i)
-    m.offsets_[i] = i < used ? ov[i] : PCRE2_UNSET;
-  m.count_ = used;
-  return m;
+  for (std::size_t i = 0; i < offsets_.size(); ++i)
+    offsets_[i] = i < used ? offsets[i] : PCRE2_UNSET;
 }
 
 int Regex::group_number(std::string_view name) const {

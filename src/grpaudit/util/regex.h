@@ -33,7 +33,17 @@ class Match {
 
  private:
   friend class Regex;
-  Match(const Regex* re, std::string_view subject) : re_(re), subject_(subject) {}
+  // Only a Regex has one: with it, std::optional can make a Match in place.
+  struct Made {
+    explicit Made() = default;
+  };
+
+ public:
+  // `offsets` holds `used` offsets (start, end pairs) of a successful match.
+  Match(Made, const Regex* re, std::string_view subject, const std::size_t* offsets,
+        std::size_t used);
+
+ private:
   const Regex* re_;
   std::string_view subject_;
   std::size_t count_ = 0;  // offsets used
