@@ -85,8 +85,9 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
   AuditResult result;
   for (const Status s : kAllStatuses) result.counts[s] = 0;
   AcceptingChecker checker;
-  // Nothing below changes the ASIC's replication groups.
-  const Asic::GroupIndex group_index(asic);
+  // Nothing below changes the ASIC's replication groups, and the kernel's
+  // VLAN listing and the RIOT answers only through the Asic's own readers.
+  const Asic::AuditIndexes indexes(asic);
   std::size_t done = 0;
   result.routes.reserve(selected.size());
   // The keys come in order, so both tables are walked alongside, not searched.

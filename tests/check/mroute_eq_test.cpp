@@ -198,11 +198,11 @@ TEST_F(MrouteEq, AGroupIndexAnswersAsTheMapAndEndsWithItsScope) {
   };
   const auto plain = outcome(kR1, "vlan100", kR1Oil);
   {
-    const Asic::GroupIndex outer(*asic);
+    const Asic::AuditIndexes outer(*asic);
     EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
     {
       // A nested index is used while it lives, the outer one again after.
-      const Asic::GroupIndex inner(*asic);
+      const Asic::AuditIndexes inner(*asic);
       EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
     }
     EXPECT_EQ(outcome(kR1, "vlan100", kR1Oil), plain);
@@ -223,7 +223,7 @@ TEST_F(MrouteEq, AGroupIndexFindsEveryGroupOfAManyAsTheMapDoes) {
   for (std::int64_t i = 1; i < 200; ++i) ids.push_back(-i * 4096);
   for (const std::int64_t id : ids)
     asic->replication_groups.try_emplace(id, id, std::vector<Encap>{}, std::vector<Encap>{});
-  const Asic::GroupIndex index(*asic);
+  const Asic::AuditIndexes index(*asic);
   for (const auto& [id, group] : asic->replication_groups) {
     index.prefetch(id, false);
     index.prefetch(id, true);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <stdexcept>
 
 #include "grpaudit/asic/asic.h"
@@ -69,6 +70,36 @@ TEST(HwVlanToIif, RiotOnReadsEachVlanOnceFromTheChosenTable) {
     ASSERT_EQ(lines.size(), before + 1);
     EXPECT_EQ(lines.back(), R"({"gettable":")" + table + R"(","start":10,"entries":1})");
   }
+}
+
+// While an audit's indexes exist, answers are also kept by VLAN ID: the same
+// answers, each VLAN read from the ASIC once, failures not remembered, and
+// answers of the map, before and after, served from it.
+TEST(HwVlanToIif, DuringAnAuditEachVlanIsStillReadOnce) {
+  FakeSwitch sw = riot_switch("    L3_IIF<12:0>\n");
+  sw.table_entry("VLAN", 70000, {{"L3_IIF", 9}});
+  const TracedSwitch traced{sw};
+  Asic asic(traced.platform());
+  asic.vlan_riot[12] = 99;
+  const std::size_t before = traced.lines().size();
+  {
+    const Asic::AuditIndexes indexes(asic);
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(asic._hw_vlan_to_iif(10), 7);
+      EXPECT_EQ(asic._hw_vlan_to_iif(12), 99);
+      EXPECT_EQ(asic._hw_vlan_to_iif(70000), 9);
+      EXPECT_EQ(asic._hw_vlan_to_iif(-1), std::nullopt);
+      EXPECT_THROW(asic._hw_vlan_to_iif(11), std::out_of_range);
+    }
+  }
+  EXPECT_EQ(asic._hw_vlan_to_iif(10), 7);
+  EXPECT_EQ(asic.vlan_riot, (std::map<std::int64_t, std::int64_t>{{10, 7}, {12, 99}, {70000, 9}}));
+  const auto lines = traced.lines();
+  ASSERT_EQ(lines.size(), before + 4);  // 10, 70000, then 11 in each round
+  EXPECT_EQ(lines[before], R"({"gettable":"VLAN","start":10,"entries":1})");
+  EXPECT_EQ(lines[before + 1], R"({"gettable":"VLAN","start":70000,"entries":1})");
+  EXPECT_EQ(lines[before + 2], R"({"gettable":"VLAN","start":11,"entries":1})");
+  EXPECT_EQ(lines[before + 3], lines[before + 2]);
 }
 
 TEST(HwVlanToIif, AMissingEntryOrFieldFailsAndCachesNothing) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "support/kern_fixtures.h"
@@ -46,6 +47,41 @@ TEST(KernVlanCache, MembersPerVlanTaggedFirst) {
                           testing::read_line("/sys/class/net/br0/bridge/vlan_filtering"),
                           run_line("/bin/ip -d link show bond0"),
                           testing::read_line("/sys/class/net/bond0/bonding/slaves")));
+}
+
+// While an audit's indexes exist, VLAN entries are found by ID in a flat
+// table: every ID, in its range or not, answers as the map does, also when
+// the listing is read only after the indexes were made.
+TEST(KernVlanCache, AnAuditsIndexAnswersAsTheMap) {
+  FakeSwitch sw;
+  sw.port("xe1", "swp1").port("xe2", "swp2");
+  sw.host_cmd(kListing, 0, R"([
+    {"ifname": "swp1", "vlans": [{"vlan": 0}, {"vlan": 10, "flags": ["Egress Untagged"]},
+                                 {"vlan": 4094}, {"vlan": 65535, "flags": ["Egress Untagged"]}]},
+    {"ifname": "swp2", "vlans": [{"vlan": 65536, "flags": ["Egress Untagged"]}, {"vlan": -3},
+                                 {"vlan": "70000", "flags": ["Egress Untagged"]}, {"vlan": 10}]}
+  ])");
+  const std::int64_t vids[] = {-3, -1, 0, 1, 10, 11, 4094, 4095, 65535, 65536, 70000, 1LL << 40};
+  std::vector<bool> plain;
+  {
+    TracedAsic asic(sw);
+    for (const std::int64_t vid : vids) {
+      for (const char* port : {"swp1", "swp2"}) {
+        plain.push_back(asic->_kern_is_untagged_vlan_member(vid, port));
+      }
+    }
+  }
+  TracedAsic asic(sw);
+  const Asic::AuditIndexes indexes(*asic);
+  std::vector<bool> indexed;
+  for (const std::int64_t vid : vids) {
+    for (const char* port : {"swp1", "swp2"}) {
+      indexed.push_back(asic->_kern_is_untagged_vlan_member(vid, port));
+    }
+  }
+  EXPECT_EQ(indexed, plain);
+  EXPECT_EQ(std::count(plain.begin(), plain.end(), true), 4);
+  EXPECT_EQ(asic.take_trace().front(), run_line(kListing));
 }
 
 TEST(KernVlanCache, FailedListingIsEmpty) {

@@ -200,16 +200,19 @@ class Asic {
                                   const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
                                   Hmroute* hw_route);
 
-  // While one exists, compare_mroute finds replication groups through a hash
-  // index made of replication_groups when it was made, instead of a tree
-  // search per route. Its maker must not change replication_groups meanwhile;
-  // the comparison itself never does.
-  class GroupIndex {
+  // While one exists, the comparison finds replication groups, the kernel's
+  // bridge VLAN entries and the RIOT answers through flat indexes instead of
+  // a tree search per route and interface. Its maker must not change
+  // replication_groups, kern_vlan_cache or vlan_riot meanwhile; the
+  // comparison itself changes only the last two, through the readers that
+  // keep the indexes in step (the VLAN listing is read once, RIOT answers are
+  // only added).
+  class AuditIndexes {
    public:
-    explicit GroupIndex(Asic& asic);
-    ~GroupIndex();
-    GroupIndex(const GroupIndex&) = delete;
-    GroupIndex& operator=(const GroupIndex&) = delete;
+    explicit AuditIndexes(Asic& asic);
+    ~AuditIndexes();
+    AuditIndexes(const AuditIndexes&) = delete;
+    AuditIndexes& operator=(const AuditIndexes&) = delete;
 
     const ReplicationGroup* find(std::int64_t mcast_grp) const;
     // Brings toward the cache the index slot of `mcast_grp` (`group` false)
@@ -218,6 +221,10 @@ class Asic {
     void prefetch(std::int64_t mcast_grp, bool group) const;
 
    private:
+    friend class Asic;
+    // VLAN IDs below this are indexed flat; others are searched as before.
+    static constexpr std::int64_t kFlatVids = 65536;
+
     // Open addressing, at most half full, a power of two in size; a null
     // group marks a free slot.
     struct Slot {
@@ -227,8 +234,15 @@ class Asic {
     std::size_t home(std::int64_t mcast_grp) const;
 
     Asic& asic_;
-    const GroupIndex* outer_;
+    const AuditIndexes* outer_;
     std::vector<Slot> slots_;
+    // Filled as the comparison goes (hence mutable):
+    // kern_vlan_cache by VLAN ID, made once the cache has been read; null
+    // where it has no entry.
+    mutable bool kern_vlans_made_ = false;
+    mutable std::vector<const KernVlanEntry*> kern_vlans_;
+    // vlan_riot's answers by VLAN ID, as they are asked; null where not yet.
+    mutable std::vector<const std::int64_t*> riot_;
   };
 
   // --- listing and dumps ----------------------------------------------------
@@ -285,6 +299,10 @@ class Asic {
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
                                                 const std::string& dispStr) const;
 
+  // kern_vlan_cache's entry of `vid`, or null; the cache must have been
+  // read. Flat while AuditIndexes exist.
+  const KernVlanEntry* kern_vlan_entry(std::int64_t vid);
+
   // _grp_ip2mac into `mac`, whose storage is reused.
   static void grp_ip2mac_into(std::string& mac, std::string_view grp);
 
@@ -322,7 +340,7 @@ class Asic {
     std::uint64_t generation = 0;
   };
   util::NameTable<BaseDevMemo> base_devs_;
-  const GroupIndex* group_index_ = nullptr;
+  const AuditIndexes* audit_indexes_ = nullptr;
   std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
   std::uint64_t base_devs_generation_ = 1;
 };

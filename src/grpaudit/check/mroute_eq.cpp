@@ -41,53 +41,6 @@ bool has_difference(const A& a, const B& b) {
 
 }  // namespace
 
-Asic::GroupIndex::GroupIndex(Asic& asic) : asic_(asic), outer_(asic.group_index_) {
-  std::size_t size = 16;
-  while (size < 2 * asic.replication_groups.size()) size *= 2;
-  slots_.resize(size);
-  const std::size_t mask = size - 1;
-  for (const auto& [id, group] : asic.replication_groups) {
-    std::size_t i = home(id);
-    while (slots_[i].group != nullptr) i = (i + 1) & mask;
-    slots_[i] = Slot{id, &group};
-  }
-  asic_.group_index_ = this;
-}
-
-Asic::GroupIndex::~GroupIndex() {
-  asic_.group_index_ = outer_;
-}
-
-std::size_t Asic::GroupIndex::home(std::int64_t mcast_grp) const {
-  // Group IDs are often consecutive: a multiplicative hash spreads them.
-  const std::uint64_t h = static_cast<std::uint64_t>(mcast_grp) * 0x9e3779b97f4a7c15ULL;
-  return static_cast<std::size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
-}
-
-const ReplicationGroup* Asic::GroupIndex::find(std::int64_t mcast_grp) const {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = home(mcast_grp);; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
-    if (slot.group == nullptr) return nullptr;
-    if (slot.mcast_grp == mcast_grp) return slot.group;
-  }
-}
-
-void Asic::GroupIndex::prefetch(std::int64_t mcast_grp, bool group) const {
-  const Slot& slot = slots_[home(mcast_grp)];
-  if (!group) {
-    __builtin_prefetch(&slot);
-    return;
-  }
-  if (slot.group == nullptr || slot.mcast_grp != mcast_grp) return;
-  __builtin_prefetch(slot.group);
-  for (const auto* encaps : {&slot.group->l3_encaps, &slot.group->l2_encaps}) {
-    // The first copies; the rest follow in order, which the processor sees.
-    const char* at = reinterpret_cast<const char*>(encaps->data());
-    for (std::size_t line = 0; line < 4; ++line) __builtin_prefetch(at + 64 * line);
-  }
-}
-
 bool Asic::mroute_eq(const std::string& key, const std::string& iif,
                      const std::vector<std::string>& oil, MrouteChecker& ul_mcast) {
   return compare_mroute(key, iif, oil, ul_mcast).equal;
@@ -125,10 +78,10 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   // Every interface of the route is asked about below, one after another,
   // and then the route's replication group: each is asked from memory ahead,
   // so that the lookups do not each wait for it in turn.
-  if (group_index_ != nullptr) group_index_->prefetch(hmroute.grp, false);
+  if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, false);
   for (const auto& oif : oil) base_devs_.prefetch(oif, false);
   for (const auto& oif : oil) base_devs_.prefetch(oif, true);
-  if (group_index_ != nullptr) group_index_->prefetch(hmroute.grp, true);
+  if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, true);
   const BaseDev& iif_base = base_dev(iif);
   const std::string& kind = iif_base.kind;
   const std::string& new_iif = iif_base.dev;
@@ -176,8 +129,8 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   static thread_local std::vector<std::string> hw_l3;
   static thread_local std::vector<std::string> hw_l2;
   const ReplicationGroup* hw_group = nullptr;
-  if (group_index_ != nullptr) {
-    hw_group = group_index_->find(hmroute.grp);
+  if (audit_indexes_ != nullptr) {
+    hw_group = audit_indexes_->find(hmroute.grp);
   } else if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
     hw_group = &g->second;
   }

@@ -72,9 +72,9 @@ void Asic::expand_base_dev(const std::string& grp, const std::string& kind, cons
     } else if (flood_mdb_misses && vlan_filtering != 0) {
       // _kern_get_vlan_members: the tagged ports, then the untagged ones.
       if (!kern_vlan_cache_created) _kern_create_vlan_cache();
-      if (const auto it = kern_vlan_cache.find(vlan); it != kern_vlan_cache.end()) {
-        members.first = &it->second.tagged_swp;
-        members.second = &it->second.untagged_swp;
+      if (const KernVlanEntry* entry = kern_vlan_entry(vlan)) {
+        members.first = &entry->tagged_swp;
+        members.second = &entry->untagged_swp;
       }
     } else if (flood_mdb_misses) {
       members.own = _kern_get_br_members(dev);
@@ -86,9 +86,8 @@ void Asic::expand_base_dev(const std::string& grp, const std::string& kind, cons
       // _kern_is_untagged_vlan_member for each member, the table looked up
       // once: nothing between two members can change it.
       if (!kern_vlan_cache_created) _kern_create_vlan_cache();
-      const auto it = kern_vlan_cache.find(vlan);
-      const std::vector<std::string>* untagged =
-          it == kern_vlan_cache.end() ? nullptr : &it->second.untagged_swp;
+      const KernVlanEntry* entry = kern_vlan_entry(vlan);
+      const std::vector<std::string>* untagged = entry == nullptr ? nullptr : &entry->untagged_swp;
       members.for_each([&](const std::string& m) {
         // An untagged member's copy carries no VLAN on the wire.
         if (untagged != nullptr &&
@@ -111,9 +110,9 @@ void Asic::expand_base_dev(const std::string& grp, const std::string& kind, cons
 
 bool Asic::_kern_is_untagged_vlan_member(std::int64_t vlan, const std::string& member) {
   if (!kern_vlan_cache_created) _kern_create_vlan_cache();
-  const auto it = kern_vlan_cache.find(vlan);
-  if (it == kern_vlan_cache.end()) return false;
-  const auto& untagged = it->second.untagged_swp;
+  const KernVlanEntry* entry = kern_vlan_entry(vlan);
+  if (entry == nullptr) return false;
+  const auto& untagged = entry->untagged_swp;
   return std::find(untagged.begin(), untagged.end(), member) != untagged.end();
 }
 

@@ -1,0 +1,77 @@
+// The flat indexes that the comparison of every route uses while an audit
+// runs: replication groups by ID, the kernel's bridge VLAN entries and the
+// RIOT answers by VLAN ID.
+
+#include "grpaudit/asic/asic.h"
+
+namespace grpaudit {
+
+Asic::AuditIndexes::AuditIndexes(Asic& asic) : asic_(asic), outer_(asic.audit_indexes_) {
+  std::size_t size = 16;
+  while (size < 2 * asic.replication_groups.size()) size *= 2;
+  slots_.resize(size);
+  const std::size_t mask = size - 1;
+  for (const auto& [id, group] : asic.replication_groups) {
+    std::size_t i = home(id);
+    while (slots_[i].group != nullptr) i = (i + 1) & mask;
+    slots_[i] = Slot{id, &group};
+  }
+  asic_.audit_indexes_ = this;
+}
+
+Asic::AuditIndexes::~AuditIndexes() {
+  asic_.audit_indexes_ = outer_;
+}
+
+std::size_t Asic::AuditIndexes::home(std::int64_t mcast_grp) const {
+  // Group IDs are often consecutive: a multiplicative hash spreads them.
+  const std::uint64_t h = static_cast<std::uint64_t>(mcast_grp) * 0x9e3779b97f4a7c15ULL;
+  return static_cast<std::size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
+}
+
+const ReplicationGroup* Asic::AuditIndexes::find(std::int64_t mcast_grp) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = home(mcast_grp);; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.group == nullptr) return nullptr;
+    if (slot.mcast_grp == mcast_grp) return slot.group;
+  }
+}
+
+void Asic::AuditIndexes::prefetch(std::int64_t mcast_grp, bool group) const {
+  const Slot& slot = slots_[home(mcast_grp)];
+  if (!group) {
+    __builtin_prefetch(&slot);
+    return;
+  }
+  if (slot.group == nullptr || slot.mcast_grp != mcast_grp) return;
+  __builtin_prefetch(slot.group);
+  for (const auto* encaps : {&slot.group->l3_encaps, &slot.group->l2_encaps}) {
+    // The first copies; the rest follow in order, which the processor sees.
+    const char* at = reinterpret_cast<const char*>(encaps->data());
+    for (std::size_t line = 0; line < 4; ++line) __builtin_prefetch(at + 64 * line);
+  }
+}
+
+const KernVlanEntry* Asic::kern_vlan_entry(std::int64_t vid) {
+  if (audit_indexes_ != nullptr && kern_vlan_cache_created && vid >= 0 &&
+      vid < AuditIndexes::kFlatVids) {
+    const AuditIndexes& ix = *audit_indexes_;
+    if (!ix.kern_vlans_made_) {
+      // The cache is read once and not changed after: indexed once.
+      for (const auto& [id, entry] : kern_vlan_cache) {
+        if (id < 0 || id >= AuditIndexes::kFlatVids) continue;
+        const auto slot = static_cast<std::size_t>(id);
+        if (slot >= ix.kern_vlans_.size()) ix.kern_vlans_.resize(slot + 1, nullptr);
+        ix.kern_vlans_[slot] = &entry;
+      }
+      ix.kern_vlans_made_ = true;
+    }
+    const auto slot = static_cast<std::size_t>(vid);
+    return slot < ix.kern_vlans_.size() ? ix.kern_vlans_[slot] : nullptr;
+  }
+  const auto it = kern_vlan_cache.find(vid);
+  return it == kern_vlan_cache.end() ? nullptr : &it->second;
+}
+
+}  // namespace grpaudit
