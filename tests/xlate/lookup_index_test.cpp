@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -111,6 +113,31 @@ TEST(IndexedLookups, AnswerAsScansOnAGeneratedSwitchAndAfterItsTablesChange) {
   EXPECT_EQ(asic._get_logical_port_and_pvid("swp7"), LPort(3, -1));
   EXPECT_EQ(asic._evid2ivid(3, 300), 30);
   expect_lookups_match_scans(asic);
+}
+
+TEST(PairIndex, KeepsTheFirstPositionOfEveryPairThroughGrowth) {
+  // Pairs that differ in one number only, negative and large ones, each
+  // given twice; a map is the referee.
+  detail::PairIndex index;
+  std::map<LPort, std::size_t> first;
+  std::size_t pos = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (std::int64_t a = -2; a < 40; ++a) {
+      for (const std::int64_t b : {std::int64_t{-1}, std::int64_t{0}, a, a * 4096, INT64_MAX}) {
+        index.try_emplace(a, b, pos);
+        first.try_emplace({a, b}, pos);
+        ++pos;
+      }
+    }
+  }
+  for (const auto& [pair, at] : first) {
+    EXPECT_EQ(index.find(pair.first, pair.second), static_cast<std::ptrdiff_t>(at))
+        << pair.first << " " << pair.second;
+    EXPECT_EQ(index.find(pair.first, 3000000000 + pair.first), -1);  // never given
+  }
+  EXPECT_EQ(detail::PairIndex().find(0, 0), -1);
+  index.clear();
+  EXPECT_EQ(index.find(0, 0), -1);
 }
 
 }  // namespace

@@ -57,6 +57,34 @@ class PortmapIndex {
   std::unordered_map<std::string, std::size_t> linux_port_;
 };
 
+// Positions by a pair of numbers, the first position given for a pair kept:
+// an open-addressing table, so that a lookup reads one slot (the tables it
+// indexes are asked for every copy of every replication group).
+class PairIndex {
+ public:
+  void clear() {
+    slots_.clear();
+    count_ = 0;
+  }
+  // Records `pos` for (a, b) unless the pair has one already.
+  void try_emplace(std::int64_t a, std::int64_t b, std::size_t pos);
+  // The position recorded for (a, b), or -1.
+  std::ptrdiff_t find(std::int64_t a, std::int64_t b) const;
+
+ private:
+  struct Slot {
+    std::int64_t a = 0;
+    std::int64_t b = 0;
+    std::size_t pos = kEmpty;
+  };
+  static constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+  std::size_t home(std::int64_t a, std::int64_t b) const;
+  void grow();
+
+  std::vector<Slot> slots_;  // size a power of two, at most half used
+  std::size_t count_ = 0;
+};
+
 class VlanXlateIndex {
  public:
   void sync(const std::vector<VlanXlate>& xlate, bool force = false);
@@ -66,18 +94,9 @@ class VlanXlateIndex {
   std::ptrdiff_t by_evid(std::int64_t lport, std::int64_t evid) const;
 
  private:
-  struct PairHash {
-    std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& p) const {
-      const auto a = static_cast<std::uint64_t>(p.first);
-      const auto b = static_cast<std::uint64_t>(p.second);
-      return static_cast<std::size_t>((a * 0x9e3779b97f4a7c15ULL) ^ (b + 0x632be59bd9b4e019ULL));
-    }
-  };
-  using Map = std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::size_t, PairHash>;
-
   TableStamp<VlanXlate> stamp_;
-  Map ivid_;
-  Map evid_;
+  PairIndex ivid_;
+  PairIndex evid_;
 };
 
 // A hash index over one of the Asic's kernel caches, maps from name to entry
