@@ -57,8 +57,7 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
   const std::size_t words_needed = static_cast<std::size_t>(std::max(
       {std::int64_t{0}, grp_index, src_index + 1, mc_index + 1, vlan_index + 1, vrf_index + 1}));
 
-  RouteBatch batch(mroutes);
-  try {
+  RouteBatch::fill(mroutes, [&](RouteBatch& batch) {
     // The line after the header carries no route.
     if (++line != lines.end()) ++line;
     Words ipmc;
@@ -80,11 +79,7 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       batch.add(vrf, sip, dip, iif, mcast_grp);
       batch.progress(static_cast<std::size_t>(row.data() - text.data()), text.size());
     }
-  } catch (...) {
-    batch.flush();
-    throw;
-  }
-  batch.flush();
+  });
 }
 
 }  // namespace grpaudit::hw

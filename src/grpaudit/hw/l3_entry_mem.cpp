@@ -106,8 +106,7 @@ void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
   // The groups of entry_re by number: 1 the index, 2 the fields.
   constexpr std::size_t kKey = 1;
   constexpr std::size_t kData = 2;
-  RouteBatch batch(mroutes);
-  try {
+  RouteBatch::fill(mroutes, [&](RouteBatch& batch) {
     // field_dict_build for each line, without building its map.
     for (const std::string_view line : util::Lines(text)) {
       const auto m = entry_re().match(line);
@@ -128,11 +127,7 @@ void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       batch.add(vrf, sip, dip, iif, mcast_grp);
       batch.progress(static_cast<std::size_t>(line.data() - text.data()), text.size());
     }
-  } catch (...) {
-    batch.flush();
-    throw;
-  }
-  batch.flush();
+  });
 }
 
 }  // namespace grpaudit::hw

@@ -27,6 +27,20 @@ class RouteBatch {
  public:
   explicit RouteBatch(std::map<std::string, Hmroute>& mroutes);
 
+  // A batch into `mroutes` for `read(batch)` to add to, flushed when `read`
+  // returns and also when it throws, before the error goes on.
+  template <typename Read>
+  static void fill(std::map<std::string, Hmroute>& mroutes, Read&& read) {
+    RouteBatch batch(mroutes);
+    try {
+      read(batch);
+    } catch (...) {
+      batch.flush();
+      throw;
+    }
+    batch.flush();
+  }
+
   void add(std::string_view vrf, std::string_view sip, std::string_view dip, std::int64_t iif,
            std::int64_t mcast_grp);
 
