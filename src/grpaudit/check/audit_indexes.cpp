@@ -47,9 +47,11 @@ void Asic::AuditIndexes::prefetch(std::int64_t mcast_grp, bool group) const {
   if (slot.group == nullptr || slot.mcast_grp != mcast_grp) return;
   __builtin_prefetch(slot.group);
   for (const auto* encaps : {&slot.group->l3_encaps, &slot.group->l2_encaps}) {
-    // The first copies; the rest follow in order, which the processor sees.
+    // The first copies, within the list; the rest follow in order, which the
+    // processor sees.
     const char* at = reinterpret_cast<const char*>(encaps->data());
-    for (std::size_t line = 0; line < 4; ++line) __builtin_prefetch(at + 64 * line);
+    const std::size_t bytes = encaps->size() * sizeof(Encap);
+    for (std::size_t off = 0; off < bytes && off < 4 * 64; off += 64) __builtin_prefetch(at + off);
   }
 }
 
