@@ -90,17 +90,24 @@ INSTANTIATE_TEST_SUITE_P(BridgeNames, KernMdbUnaware,
                          ::testing::Values(std::pair<std::string, std::string>{"br0", "bridge"},
                                            std::pair<std::string, std::string>{"bridge", "br0"}));
 
-TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
+// The ports and bonds above, with a VLAN-aware br0 whose database lists
+// `mdb`.
+FakeSwitch vlan_aware_br0(const std::string& mdb) {
   FakeSwitch sw;
   ports_and_bonds(sw);
   testing::bridge(sw, "br0", 1, {});
-  sw.host_cmd("/sbin/bridge -d -s mdb show dev br0", 0,
-              "dev br0 port swp1 grp 239.1.1.1 temp vid 10\n"
-              "dev br0 port swp2 grp 239.1.1.1 permanent vid 30\n"
-              "dev br0 port swp7 grp 239.1.1.1 temp\n"
-              "dev br0 port bond0 grp 239.1.1.2 temp vid 20\n"
-              "router ports on br0: swp5\n"
-              "router ports on br0: bond1 0.00\n");
+  sw.host_cmd("/sbin/bridge -d -s mdb show dev br0", 0, mdb);
+  return sw;
+}
+
+TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
+  FakeSwitch sw = vlan_aware_br0(
+      "dev br0 port swp1 grp 239.1.1.1 temp vid 10\n"
+      "dev br0 port swp2 grp 239.1.1.1 permanent vid 30\n"
+      "dev br0 port swp7 grp 239.1.1.1 temp\n"
+      "dev br0 port bond0 grp 239.1.1.2 temp vid 20\n"
+      "router ports on br0: swp5\n"
+      "router ports on br0: bond1 0.00\n");
   sw.host_cmd("/sbin/bridge vlan show dev swp5", 0,
               "port\tvlan ids\nswp5\t 10 PVID Egress Untagged\n\t 20\n\t 40-50\n  30\n\n");
   sw.host_cmd("/sbin/bridge vlan show dev bond1", 0, "bond1\t 20\n");
@@ -127,18 +134,15 @@ TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
 // whenever its VLAN number and MAC are, however the line spells them, and
 // gets its VLAN's router ports once, right after its first port.
 TEST(KernMdb, LinesOfOneEntryWhereverTheyStand) {
-  FakeSwitch sw;
-  ports_and_bonds(sw);
-  testing::bridge(sw, "br0", 1, {});
-  sw.host_cmd("/sbin/bridge -d -s mdb show dev br0", 0,
-              "dev br0 port swp1 grp 239.1.1.1 temp vid 20\n"
-              "dev br0 port swp2 grp 239.1.1.1 temp vid 20\n"
-              "dev br0 port swp1 grp 239.129.1.1 temp vid 20\n"
-              "dev br0 port swp3 grp 239.1.1.1 temp vid 020\n"
-              "dev br0 port swp3 grp 239.1.1.1 temp vid 10\n"
-              "dev br0 port swp6 grp 239.1.1.1 temp vid 20\n"
-              "dev br0 port swp2 grp 239.129.1.1 temp vid 10\n"
-              "router ports on br0: swp5\n");
+  FakeSwitch sw = vlan_aware_br0(
+      "dev br0 port swp1 grp 239.1.1.1 temp vid 20\n"
+      "dev br0 port swp2 grp 239.1.1.1 temp vid 20\n"
+      "dev br0 port swp1 grp 239.129.1.1 temp vid 20\n"
+      "dev br0 port swp3 grp 239.1.1.1 temp vid 020\n"
+      "dev br0 port swp3 grp 239.1.1.1 temp vid 10\n"
+      "dev br0 port swp6 grp 239.1.1.1 temp vid 20\n"
+      "dev br0 port swp2 grp 239.129.1.1 temp vid 10\n"
+      "router ports on br0: swp5\n");
   sw.host_cmd("/sbin/bridge vlan show dev swp5", 0, "swp5\t 10\n\t 20\n");
   TracedAsic asic(sw);
 
