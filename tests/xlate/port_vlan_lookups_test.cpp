@@ -154,6 +154,15 @@ TEST(GroupMac, LowTwentyThreeBitsOfTheGroup) {
   EXPECT_EQ(Asic::_grp_ip2mac("224.0.0.251"), "01:00:5e:00:00:fb");
   EXPECT_EQ(Asic::_grp_ip2mac("239.255.255.255.9"), "01:00:5e:7f:ff:ff");
   EXPECT_EQ(Asic::_grp_ip2mac("0.1.2.300"), "01:00:5e:01:02:12c");
+  EXPECT_EQ(Asic::_grp_ip2mac("239.1.256.7"), "01:00:5e:01:100:07");
+  // Pieces are decimal whatever their zeros or length.
+  EXPECT_EQ(Asic::_grp_ip2mac("239.010.0.08"), "01:00:5e:0a:00:08");
+  EXPECT_EQ(Asic::_grp_ip2mac("239.1.0002.0255"), "01:00:5e:01:02:ff");
+  EXPECT_EQ(Asic::_grp_ip2mac("+239.1.2.3"), "01:00:5e:01:02:03");
+  EXPECT_THROW(Asic::_grp_ip2mac("239.1.2.3."), std::invalid_argument);
+  EXPECT_THROW(Asic::_grp_ip2mac("239..2.3"), std::invalid_argument);
+  EXPECT_THROW(Asic::_grp_ip2mac("239.1.2."), std::invalid_argument);
+  EXPECT_THROW(Asic::_grp_ip2mac("239.1.2.3 "), std::invalid_argument);
   EXPECT_THROW(Asic::_grp_ip2mac("x.1.2.3"), std::invalid_argument);  // the first piece is read
   EXPECT_THROW(Asic::_grp_ip2mac("239.1.1"), std::out_of_range);
   EXPECT_THROW(Asic::_grp_ip2mac("239.1.1.1.x"), std::invalid_argument);
