@@ -106,6 +106,7 @@ TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
       "dev br0 port swp2 grp 239.1.1.1 permanent vid 30\n"
       "dev br0 port swp7 grp 239.1.1.1 temp\n"
       "dev br0 port bond0 grp 239.1.1.2 temp vid 20\n"
+      "dev br0 port bond0 grp 239.1.1.1 temp vid 10\n"
       "router ports on br0: swp5\n"
       "router ports on br0: bond1 0.00\n");
   sw.host_cmd("/sbin/bridge vlan show dev swp5", 0,
@@ -113,21 +114,23 @@ TEST(KernMdb, VlanAwareRouterPortsJoinTheirVlansOnly) {
   sw.host_cmd("/sbin/bridge vlan show dev bond1", 0, "bond1\t 20\n");
   TracedAsic asic(sw);
 
-  EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 10, kMac1)), (Names{"swp1", "swp5"}));
+  EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 10, kMac1)),
+            (Names{"swp1", "swp5", "swp3", "swp4"}));
   EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 30, kMac1)), (Names{"swp2"}));
   EXPECT_EQ(ports_of(asic->_kern_dev_get_mdb_entry("br0", 20, kMac2)),
             (Names{"swp3", "swp4", "swp5", "swp6", "swp7"}));
   EXPECT_EQ(asic->_kern_dev_get_mdb_entry("br0", -1, kMac1), nullptr);
   EXPECT_EQ(asic->kern_mdb_cache.at("br0").mdb_rports.size(), 2u);
-  EXPECT_THAT(asic.take_trace(), ElementsAre(run_line("/sbin/bridge -d -s mdb show dev br0"),
-                                             run_line("/bin/ip -d link show br0"),
-                                             read_line("/sys/class/net/br0/bridge/vlan_filtering"),
-                                             run_line("/sbin/bridge vlan show dev swp5"),
-                                             run_line("/sbin/bridge vlan show dev bond1"),
-                                             run_line("/bin/ip -d link show bond1"),
-                                             read_line("/sys/class/net/bond1/bonding/slaves"),
-                                             run_line("/bin/ip -d link show bond0"),
-                                             read_line("/sys/class/net/bond0/bonding/slaves")));
+  EXPECT_THAT(
+      asic.take_trace(),
+      ElementsAre(
+          run_line("/sbin/bridge -d -s mdb show dev br0"), run_line("/bin/ip -d link show br0"),
+          read_line("/sys/class/net/br0/bridge/vlan_filtering"),
+          run_line("/sbin/bridge vlan show dev swp5"), run_line("/sbin/bridge vlan show dev bond1"),
+          run_line("/bin/ip -d link show bond1"), read_line("/sys/class/net/bond1/bonding/slaves"),
+          run_line("/bin/ip -d link show bond0"), read_line("/sys/class/net/bond0/bonding/slaves"),
+          // A bond's links are read on each of its lines.
+          read_line("/sys/class/net/bond0/bonding/slaves")));
 }
 
 // A group's lines usually follow one another, but an entry is the same

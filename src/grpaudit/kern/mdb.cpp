@@ -4,9 +4,12 @@
 
 #include <fmt/format.h>
 
+#include <span>
+
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
 #include "grpaudit/util/ints.h"
+#include "grpaudit/util/name_table.h"
 #include "grpaudit/util/regex.h"
 #include "grpaudit/util/text.h"
 
@@ -106,22 +109,44 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   const util::Regex& entry_re = vlan_filtering != 0 ? aware_re : unaware_re;
 
   // The router ports of each VLAN by VLAN ID: the table is complete now and
-  // every line asks it. Map nodes stay where they are.
-  std::vector<const KernMdbRportEntry*> rports_by_vid;
+  // every new entry asks it. The ports' own storage is held by the map,
+  // whose nodes stay where they are; the view saves a visit to the node.
+  std::vector<std::span<const std::string>> rports_by_vid;
   for (const auto& [vid, rports] : mdb.mdb_rports) {
     if (vid < 0 || vid >= 65536) continue;
     const auto slot = static_cast<std::size_t>(vid);
-    if (slot >= rports_by_vid.size()) rports_by_vid.resize(slot + 1, nullptr);
-    rports_by_vid[slot] = &rports;
+    if (slot >= rports_by_vid.size()) rports_by_vid.resize(slot + 1);
+    rports_by_vid[slot] = rports.swp;
   }
-  const auto rports_of = [&](std::int64_t vid) -> const KernMdbRportEntry* {
+  const auto rports_of = [&](std::int64_t vid) -> std::span<const std::string> {
     if (vid >= 0 && vid < 65536) {
       const auto slot = static_cast<std::size_t>(vid);
-      return slot < rports_by_vid.size() ? rports_by_vid[slot] : nullptr;
+      return slot < rports_by_vid.size() ? rports_by_vid[slot] : std::span<const std::string>();
     }
     const auto it = mdb.mdb_rports.find(vid);
-    return it == mdb.mdb_rports.end() ? nullptr : &it->second;
+    return it == mdb.mdb_rports.end() ? std::span<const std::string>() : it->second.swp;
   };
+
+  // A listed port receives itself unless it is a bond or a VLAN
+  // sub-interface of one, which receive on the bond's links. `plain` is set
+  // to 1 for a port of the first kind: its kind does not change while the
+  // listing is read (the device caches only grow), so the next line that
+  // names it adds it without resolving it again. A bond's links are read
+  // again each time.
+  const auto add_listed_port = [this](KernMdbEntry& entry, const std::string& port,
+                                      std::uint8_t& plain) {
+    const BaseDev& base = base_dev(port);
+    if (base.kind != "bond") {
+      plain = 1;
+      entry.add_port(port);
+      return;
+    }
+    const std::int64_t new_vlan = base.own_vlan ? base.vlan : -1;
+    for (const auto& link : _expand_kern_bond(base.dev)) {
+      entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
+    }
+  };
+  util::NameTable<std::uint8_t> plain_ports;
 
   // Buffers reused from line to line: a large bridge lists tens of thousands.
   std::string port;
@@ -158,24 +183,18 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
       if (created) last_entry->swp.reserve(4);
     }
     KernMdbEntry& entry = *last_entry;
-    port.assign(m->group(2));
-
-    const BaseDev& base = base_dev(port);
-    if (base.kind == "bond") {
-      // A bond, or a VLAN sub-interface of one, receives on its links.
-      const std::int64_t new_vlan = base.own_vlan ? base.vlan : -1;
-      for (const auto& link : _expand_kern_bond(base.dev)) {
-        entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
-      }
+    const std::string_view port_text = m->group(2);
+    std::uint8_t& plain = plain_ports[port_text];
+    if (plain != 0) {
+      entry.add_port(port_text);
     } else {
-      entry.add_port(port);
+      port.assign(port_text);
+      add_listed_port(entry, port, plain);
     }
     // The router ports depend on the VLAN alone, which is part of the key: an
     // entry listed before already holds every one of them.
     if (!created) continue;
-    if (const KernMdbRportEntry* rports = rports_of(vid)) {
-      for (const auto& rp : rports->swp) entry.add_port(rp);
-    }
+    for (const auto& rp : rports_of(vid)) entry.add_port(rp);
   }
   return lookup(mdb);
 }

@@ -33,8 +33,8 @@ std::string KernVlanEntry::str() const {
 
 KernMdbEntry::KernMdbEntry(std::int64_t vid_, std::string grp_) : grp(std::move(grp_)), vid(vid_) {}
 
-void KernMdbEntry::add_port(const std::string& dev) {
-  if (std::find(swp.begin(), swp.end(), dev) == swp.end()) swp.push_back(dev);
+void KernMdbEntry::add_port(std::string_view dev) {
+  if (std::find(swp.begin(), swp.end(), dev) == swp.end()) swp.emplace_back(dev);
 }
 
 std::string KernMdbEntry::str() const {

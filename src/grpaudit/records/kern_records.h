@@ -56,7 +56,7 @@ struct KernMdbEntry {
   std::vector<std::string> swp;
 
   // Appends unless already present; first-addition order is kept.
-  void add_port(const std::string& dev);
+  void add_port(std::string_view dev);
   std::string str() const;
 };
 
