@@ -122,18 +122,95 @@ bool route(sj::dom::element e, const std::map<std::string, std::string>& vrfs, K
   return true;
 }
 
-std::optional<std::map<std::string, KernelRoute>> routes(
-    const std::string& listing, const std::map<std::string, std::string>& vrfs) {
-  sj::dom::parser parser;
+// What reading a listing gave: routes, or why not.
+enum class Outcome { kRead, kNotJson, kNotRoutes };
+
+// Adds the routes of one array of entries (a std::string, which the parser
+// copies when it lacks room for its padding, or a padded view).
+template <typename Text>
+Outcome add_routes(sj::dom::parser& parser, const Text& text,
+                   const std::map<std::string, std::string>& vrfs,
+                   std::map<std::string, KernelRoute>& out) {
   sj::dom::array entries;
-  if (parser.parse(listing).get(entries)) return std::nullopt;
-  std::map<std::string, KernelRoute> out;
+  if (parser.parse(text).get(entries)) return Outcome::kNotJson;
   for (const auto entry : entries) {
     KernelRoute r;
-    if (!route(entry, vrfs, r)) return std::nullopt;
+    if (!route(entry, vrfs, r)) return Outcome::kNotRoutes;
     std::string key = r.key;
     out.insert_or_assign(std::move(key), std::move(r));
   }
+  return Outcome::kRead;
+}
+
+constexpr bool json_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The parser's memory for a document is several times the document's size
+// (its index, its tape and its strings), and a large switch lists tens of
+// megabytes of routes. So a listing that is an array is read a slice of whole
+// routes at a time, each slice as an array of its own, in one parser whose
+// memory stays the size of a slice.
+//
+// A slice ends at a closing brace followed by a comma and an object whose
+// first member is one a route has. Should such a text stand elsewhere (inside
+// a string, or inside a route), the slice is not a whole array and does not
+// parse: the listing is then read in one piece. Slices that all parse hold
+// exactly the routes of the listing, in order.
+Outcome add_sliced_routes(std::string_view listing, std::size_t slice_bytes,
+                          const std::map<std::string, std::string>& vrfs,
+                          std::map<std::string, KernelRoute>& out) {
+  std::size_t b = 0;
+  std::size_t e = listing.size();
+  while (b < e && json_space(listing[b])) ++b;
+  while (e > b && json_space(listing[e - 1])) --e;
+  if (e - b < 2 || listing[b] != '[' || listing[e - 1] != ']') return Outcome::kNotJson;
+  const std::string_view body = listing.substr(b + 1, e - b - 2);
+  // The end of a slice that starts at `pos`: the brace before the first route
+  // beginning past `pos + slice_bytes`, or the end of the listing.
+  const auto slice_end = [body, slice_bytes](std::size_t pos) {
+    if (body.size() - pos <= slice_bytes) return body.size();
+    for (std::size_t c = pos + slice_bytes;; ++c) {
+      c = body.find("},{\"", c);
+      if (c == std::string_view::npos) return body.size();
+      const std::string_view next = body.substr(c + 4, 10);
+      for (const std::string_view name :
+           {"src\"", "dst\"", "iif\"", "table\"", "state\"", "multipath\""}) {
+        if (next.starts_with(name)) return c + 1;
+      }
+    }
+  };
+
+  sj::dom::parser parser;
+  std::string slice;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t end = slice_end(pos);
+    slice.reserve(end - pos + 2 + sj::SIMDJSON_PADDING);
+    slice.assign(1, '[').append(body.substr(pos, end - pos)).push_back(']');
+    const Outcome o = add_routes(
+        parser, sj::padded_string_view(slice.data(), slice.size(), slice.capacity()), vrfs, out);
+    if (o != Outcome::kRead) return o;
+    if (end == body.size()) return Outcome::kRead;
+    pos = end + 1;  // past the comma
+  }
+}
+
+std::optional<std::map<std::string, KernelRoute>> routes(
+    const std::string& listing, const std::map<std::string, std::string>& vrfs,
+    std::size_t slice_bytes) {
+  std::map<std::string, KernelRoute> out;
+  switch (add_sliced_routes(listing, slice_bytes, vrfs, out)) {
+    case Outcome::kRead:
+      return out;
+    case Outcome::kNotRoutes:
+      return std::nullopt;
+    case Outcome::kNotJson:
+      break;
+  }
+  out.clear();
+  sj::dom::parser parser;
+  if (add_routes(parser, listing, vrfs, out) != Outcome::kRead) return std::nullopt;
   return out;
 }
 
@@ -160,8 +237,14 @@ std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json)
 
 std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs) {
+  return detail::parse_kernel_routes(mroute_json, vrfs, kRouteSliceBytes);
+}
+
+std::map<std::string, KernelRoute> detail::parse_kernel_routes(
+    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs,
+    std::size_t slice_bytes) {
   if (util::strip(mroute_json).empty()) return {};
-  if (auto routes = fast::routes(mroute_json, vrfs)) return std::move(*routes);
+  if (auto routes = fast::routes(mroute_json, vrfs, slice_bytes)) return std::move(*routes);
   std::map<std::string, KernelRoute> routes;
   for (const json& entry : parse_array(mroute_json, kMrouteListCommand)) {
     if (!entry.is_object()) bad(kMrouteListCommand, "an entry is not an object");

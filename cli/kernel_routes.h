@@ -1,6 +1,7 @@
 #pragma once
 // The kernel's IPv4 multicast routes, read through the Host with `ip -j`.
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,5 +37,15 @@ std::map<std::string, KernelRoute> read_kernel_routes(Host& host);
 std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json);
 std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
+
+// A long listing is read some routes at a time, a slice of about this many
+// bytes each; the result is the same for any slice size.
+inline constexpr std::size_t kRouteSliceBytes = std::size_t{256} << 10;
+
+namespace detail {
+std::map<std::string, KernelRoute> parse_kernel_routes(
+    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs,
+    std::size_t slice_bytes);
+}  // namespace detail
 
 }  // namespace grpaudit::cli

@@ -1,6 +1,8 @@
 // The kernel's route and VRF listings ("ip -j mroute show", "ip -j -d link
 // show type vrf") as the command reads them.
 
+#include <algorithm>
+
 #include "fuzz_support.h"
 #include "kernel_routes.h"
 
@@ -11,8 +13,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::documented({.runtime = fuzz::starting(std::string(cli::kVrfListCommand) + ": ")},
                    [&] { vrfs = cli::parse_vrf_tables(in[0]); });
   fuzz::documented({.runtime = fuzz::starting(std::string(cli::kMrouteListCommand) + ": ")}, [&] {
-    for (const auto& [key, route] : cli::parse_kernel_routes(in[1], vrfs)) {
+    const auto routes = cli::parse_kernel_routes(in[1], vrfs);
+    for (const auto& [key, route] : routes) {
       if (key != route.key) std::abort();
+    }
+    // Read in slices of any size, the listing gives the same routes, and
+    // reads as well as it read whole.
+    const auto sliced = [&] {
+      try {
+        return cli::detail::parse_kernel_routes(in[1], vrfs, 16);
+      } catch (...) {
+        std::abort();
+      }
+    }();
+    const auto same = [](const cli::KernelRoute& a, const cli::KernelRoute& b) {
+      return a.key == b.key && a.vrf == b.vrf && a.src == b.src && a.dst == b.dst &&
+             a.iif == b.iif && a.oil == b.oil && a.state == b.state;
+    };
+    if (!std::equal(routes.begin(), routes.end(), sliced.begin(), sliced.end(),
+                    [&](const auto& a, const auto& b) { return same(a.second, b.second); })) {
+      std::abort();
     }
   });
   return 0;

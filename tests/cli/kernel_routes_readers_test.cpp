@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
 #include "kernel_routes.h"
 
 namespace grpaudit::cli {
@@ -39,6 +42,63 @@ TEST(KernelRouteReaders, UnusualButWellFormedListingsReadAsBefore) {
   EXPECT_THROW(parse_kernel_routes(
                    R"([{"table": 5.0, "src": "1.1.1.1", "dst": "239.1.1.1", "iif": "a"}])", {}),
                std::runtime_error);
+}
+
+// Every route as one line, or the error, to compare whole readings.
+std::string reading(const std::string& listing, std::size_t slice_bytes) {
+  try {
+    std::string out;
+    for (const auto& [key, r] :
+         detail::parse_kernel_routes(listing, {{"7", "blue"}}, slice_bytes)) {
+      out += key + "|" + r.vrf + "|" + r.src + "|" + r.dst + "|" + r.iif + "|" + r.state + "|";
+      for (const auto& oif : r.oil) out += oif + ",";
+      out += "\n";
+    }
+    return out;
+  } catch (const std::runtime_error& e) {
+    return std::string("error: ") + e.what();
+  }
+}
+
+TEST(KernelRouteReaders, ASlicedReadingIsTheWholeReading) {
+  const std::string plain =
+      R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a","multipath":[{"oif":"b","ttl":1},)"
+      R"({"oif":"c","ttl":1}],"state":"resolved"},{"table":"7","src":"1.1.1.2","dst":"239.1.1.1",)"
+      R"("iif":"a"},{"dst":"239.1.1.2","src":"1.1.1.3","iif":"},{\"src\"","state":"x"},)"
+      R"({"src":"1.1.1.1","dst":"239.1.1.1","iif":"later"},{"multipath":[],"src":"1.1.1.4",)"
+      R"("dst":"239.1.1.1","iif":"a"},{"state":"unresolved","src":"1.1.1.5","dst":"239.1.1.1",)"
+      R"("iif":"a"},{"iif":"d","src":"1.1.1.6","dst":"239.1.1.1"}])";
+  const std::string cases[] = {
+      plain,
+      " \n" + plain + "\n ",
+      // A route's own object that begins as routes do: a slice cut there does
+      // not parse, and the listing is read in one piece.
+      R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a","multipath":[{"oif":"b"},)"
+      R"({"src":"x","oif":"c"},{"table":1,"oif":"d"}]},{"src":"1.1.1.2","dst":"239.1.1.1",)"
+      R"("iif":"a"}])",
+      // Spaced out: no cut is found.
+      R"([ {"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "a"}, {"src": "1.1.1.2",)"
+      R"( "dst": "239.1.1.1", "iif": "a"} ])",
+      "[]",
+      " [ ] ",
+      // Broken in a later slice, in its JSON or in a route.
+      plain.substr(0, plain.size() - 1),
+      plain.substr(0, plain.size() - 2) + ",}]",
+      R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a"},{"src":"1.1.1.2","dst":"239.1.1.1",)"
+      R"("iif":5}])",
+      R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a"},{"src":"1.1.1.2","dst":"239.1.1.1"}])",
+      R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a"},{"src":"1.1.1.2","dst":"239.1.1.1",)"
+      R"("iif":"a","table":18446744073709551616}])",
+  };
+  for (const std::string& listing : cases) {
+    const std::string whole = reading(listing, std::size_t{1} << 30);
+    for (const std::size_t slice : {0, 1, 10, 60, 100, 200}) {
+      EXPECT_EQ(reading(listing, slice), whole) << listing << " in slices of " << slice;
+    }
+  }
+  EXPECT_EQ(reading(plain, 1).substr(0, 60),
+            "blue, (1.1.1.2,239.1.1.1)|blue|1.1.1.2|239.1.1.1|a||\ndefault");
+  EXPECT_NE(reading(cases[2], 1).find("|a||b,c,d,\n"), std::string::npos);
 }
 
 }  // namespace
