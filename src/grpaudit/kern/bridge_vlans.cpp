@@ -142,6 +142,7 @@ std::optional<std::vector<Device>> read(sj::dom::element doc) {
     Device& d = out.emplace_back();
     sj::dom::array list;
     if (!ifname || !vlans || ifname->get(d.ifname) || vlans->get(list)) return std::nullopt;
+    d.vlans.reserve(std::min<std::size_t>(list.size(), 65536));
     for (const auto vlan : list) {
       if (!read_vlan(vlan, d.vlans.emplace_back())) return std::nullopt;
     }
@@ -205,14 +206,34 @@ void Asic::_kern_create_vlan_cache() {
         const std::string& kind = _kern_dev_cache_get(ifname).kind;
         // The bridge's own VLANs are not ports of the VLAN.
         if (kind == "bridge") continue;
-        const bool bond = kind == "bond";
-        for (const fast::Vlan& vlan : device.vlans) {
-          KernVlanEntry& entry = entry_of(vlan.vid);
-          if (bond) {
+        if (kind == "bond") {
+          for (const fast::Vlan& vlan : device.vlans) {
+            KernVlanEntry& entry = entry_of(vlan.vid);
             for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, vlan.untagged);
-          } else {
-            entry.add_port(ifname, vlan.untagged);
           }
+          continue;
+        }
+        // A port's VLANs are spread over the whole table: the entries a few
+        // VLANs ahead, then the places their lists are appended at, are
+        // brought toward the cache while this one is added to.
+        const std::vector<fast::Vlan>& vlans = device.vlans;
+        const auto known = [&by_vid](const fast::Vlan& vlan) -> const KernVlanEntry* {
+          const auto slot = static_cast<std::size_t>(vlan.vid);
+          return vlan.vid >= 0 && slot < by_vid.size() ? by_vid[slot] : nullptr;
+        };
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < vlans.size(); ++i) {
+          if (i + 2 * kAhead < vlans.size()) {
+            if (const KernVlanEntry* e = known(vlans[i + 2 * kAhead])) __builtin_prefetch(e);
+          }
+          if (i + kAhead < vlans.size()) {
+            const fast::Vlan& ahead = vlans[i + kAhead];
+            if (const KernVlanEntry* e = known(ahead)) {
+              const auto& list = ahead.untagged ? e->untagged_swp : e->tagged_swp;
+              __builtin_prefetch(list.data() + list.size(), 1);
+            }
+          }
+          entry_of(vlans[i].vid).add_port(ifname, vlans[i].untagged);
         }
       }
       return;
