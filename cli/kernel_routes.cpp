@@ -142,6 +142,8 @@ Outcome add_routes(sj::dom::parser& parser, const Text& text,
   return Outcome::kRead;
 }
 
+// JSON's own whitespace: util::strip also takes \v and \f, which would let a
+// listing JSON rejects read as routes.
 constexpr bool json_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
