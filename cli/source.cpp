@@ -40,8 +40,7 @@ Source open_source(const SourceOptions& opts) {
           "give either --snapshot FILE or the live switch (--sdk-shell, --port-table, "
           "--vrf-map), not both");
     }
-    auto snap = std::make_shared<const platform::Snapshot>(platform::load_snapshot(opts.snapshot));
-    source.platform = platform::make_replay_platform(std::move(snap));
+    source.platform = platform::load_replay_platform(opts.snapshot);
   } else if (live) {
     if (opts.sdk_shell.empty()) {
       throw UsageError("the live switch needs --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)");

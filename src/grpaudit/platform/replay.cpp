@@ -9,25 +9,41 @@
 #include <unordered_map>
 
 #include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::platform {
 namespace {
 
 using SnapPtr = std::shared_ptr<const Snapshot>;
+using TextsPtr = std::shared_ptr<const FileTexts>;
+
+// A text of the snapshot: held in memory or read from the file now. The
+// answer points into the snapshot, which it keeps alive, or owns the text.
+std::shared_ptr<const std::string> shared_text(const SnapPtr& snap, const TextsPtr& texts,
+                                               const std::string& stored) {
+  if (texts) {
+    if (auto text = texts->read(stored))
+      return std::make_shared<const std::string>(std::move(*text));
+  }
+  return {snap, &stored};
+}
+
+std::string text_copy(const TextsPtr& texts, const std::string& stored) {
+  if (texts) {
+    if (auto text = texts->read(stored)) return std::move(*text);
+  }
+  return stored;
+}
 
 class ReplayShell : public asicterm::asicterm {
  public:
-  explicit ReplayShell(SnapPtr snap) : snap_(std::move(snap)) {}
+  ReplayShell(SnapPtr snap, TextsPtr texts) : snap_(std::move(snap)), texts_(std::move(texts)) {}
 
-  std::string run(const std::string& cmd) override { return *run_shared(cmd); }
+  std::string run(const std::string& cmd) override { return text_copy(texts_, answer(cmd)); }
 
-  // The answer points into the snapshot, which it keeps alive.
   std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
-    const auto it = snap_->sdk_commands.find(cmd);
-    if (it == snap_->sdk_commands.end())
-      throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
-    return {snap_, &it->second};
+    return shared_text(snap_, texts_, answer(cmd));
   }
 
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool /*fields*/,
@@ -45,7 +61,15 @@ class ReplayShell : public asicterm::asicterm {
   }
 
  private:
+  const std::string& answer(const std::string& cmd) const {
+    const auto it = snap_->sdk_commands.find(cmd);
+    if (it == snap_->sdk_commands.end())
+      throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
+    return it->second;
+  }
+
   SnapPtr snap_;
+  TextsPtr texts_;
 };
 
 class ReplayPortTable : public quorvex::ifatlas::ifatlas {
@@ -109,19 +133,20 @@ PathMap<V> by_normalized_path(const std::map<std::string, V>& m) {
 
 class ReplayHost : public Host {
  public:
-  explicit ReplayHost(SnapPtr snap)
+  ReplayHost(SnapPtr snap, TextsPtr texts)
       : snap_(std::move(snap)),
+        texts_(std::move(texts)),
         files_(by_normalized_path(snap_->host_files)),
         dirs_(by_normalized_path(snap_->host_dirs)) {}
 
   RunResult run(const std::vector<std::string>& argv) override {
     const HostCommand& cmd = command(argv);
-    return RunResult{cmd.status, cmd.stdout_text};
+    return RunResult{cmd.status, text_copy(texts_, cmd.stdout_text)};
   }
 
   SharedRunResult run_shared(const std::vector<std::string>& argv) override {
     const HostCommand& cmd = command(argv);
-    return {cmd.status, std::shared_ptr<const std::string>(snap_, &cmd.stdout_text)};
+    return {cmd.status, shared_text(snap_, texts_, cmd.stdout_text)};
   }
 
   // Nothing recorded a shell command's effect, so there is nothing to replay.
@@ -138,7 +163,7 @@ class ReplayHost : public Host {
   std::string read_file(const std::string& path) override {
     const auto it = files_.find(without_trailing_slash(path));
     if (it == files_.end()) no_such_file("cannot read " + path);
-    return *it->second;
+    return text_copy(texts_, *it->second);
   }
 
   std::vector<std::string> list_dir(const std::string& path) override {
@@ -156,6 +181,7 @@ class ReplayHost : public Host {
   }
 
   SnapPtr snap_;
+  TextsPtr texts_;
   // Point into *snap_, which this object keeps alive.
   PathMap<std::string> files_;
   PathMap<std::vector<std::string>> dirs_;
@@ -164,12 +190,19 @@ class ReplayHost : public Host {
 }  // namespace
 
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
+  return make_replay_platform(std::move(snap), nullptr);
+}
+
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
+                              std::shared_ptr<const FileTexts> texts) {
   if (!snap) throw std::invalid_argument("make_replay_platform: no snapshot");
   Platform p;
   p.port_table = [snap] { return std::make_unique<ReplayPortTable>(snap); };
   p.vrf_db = [snap] { return std::make_unique<ReplayVrfDb>(snap); };
-  p.sdk_shell = [snap](int /*timeout*/) { return std::make_unique<ReplayShell>(snap); };
-  p.host = std::make_shared<ReplayHost>(snap);
+  p.sdk_shell = [snap, texts](int /*timeout*/) {
+    return std::make_unique<ReplayShell>(snap, texts);
+  };
+  p.host = std::make_shared<ReplayHost>(snap, texts);
   return p;
 }
 

@@ -1,5 +1,6 @@
-// Reading a snapshot document. All JSON reading lives in this file, so that
-// the parser can be swapped without touching the rest of the platform layer.
+// Reading a snapshot document. All JSON reading lives in this file and the
+// text scanner, so that the parser can be swapped without touching the rest
+// of the platform layer.
 //
 // Two readers share the work. The checked reader (nlohmann) accepts exactly
 // the documents of the format and words every error. The fast reader
@@ -7,6 +8,12 @@
 // without a word, on anything unusual; the checked reader then reads the
 // document again and has the last word. So results and messages are the
 // checked reader's, and the fast one only ever saves time.
+//
+// Loaded for a replay, a snapshot leaves its long texts in the file: the text
+// scanner finds and checks them, the fast reader reads the rest of the
+// document, and the replay reads each text from the file when it is asked
+// for (file_texts.h). Where the scanner or the fast reader gives up, the
+// document is read as above.
 
 #include "grpaudit/platform/snapshot_parse.h"
 
@@ -20,12 +27,15 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <simdjson.h>
 #include <nlohmann/json.hpp>
 
 #include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot.h"
+#include "grpaudit/platform/text_scanner.h"
 #include "grpaudit/util/json_brief.h"
 
 namespace grpaudit::platform {
@@ -221,6 +231,14 @@ namespace sj = simdjson;
 
 class FastReader {
  public:
+  FastReader() = default;
+  // Reads a document from which the texts of `found` were left out, and
+  // records them in in_file() instead of reading them.
+  explicit FastReader(const TextSpans* found) : found_(found) {}
+
+  // The texts left empty, with their places in the file.
+  const TextSpans& in_file() const { return in_file_; }
+
   std::optional<Snapshot> read(sj::dom::element doc) {
     sj::dom::object top;
     if (doc.get(top)) return std::nullopt;
@@ -259,6 +277,8 @@ class FastReader {
   }
 
  private:
+  using Kind = TextSpans::ByKey TextSpans::*;
+
   static bool string(sj::dom::element e, std::string& out) {
     std::string_view v;
     if (e.get(v)) return false;
@@ -271,6 +291,24 @@ class FastReader {
   }
   static constexpr std::size_t kPadFrom = 4096;
 
+  // A string of `kind` under `key`: one left out of the document (an empty
+  // string in its place) when `found` has it. Of a key given twice the last
+  // counts, and so does the place found.
+  bool text(sj::dom::element e, std::string& out, Kind kind, std::string_view key) {
+    if (found_ == nullptr) return string(e, out);
+    std::string_view v;
+    if (e.get(v)) return false;
+    TextSpans::ByKey& in_file = in_file_.*kind;
+    const TextSpans::ByKey& found = found_->*kind;
+    if (const auto it = v.empty() ? found.find(key) : found.end(); it != found.end()) {
+      out.clear();
+      in_file.insert_or_assign(std::string(key), it->second);
+      return true;
+    }
+    if (const auto gone = in_file.find(key); gone != in_file.end()) in_file.erase(gone);
+    return string(e, out);
+  }
+
   static bool strings(sj::dom::element e, std::vector<std::string>& out) {
     sj::dom::array a;
     if (e.get(a)) return false;
@@ -282,13 +320,17 @@ class FastReader {
     return true;
   }
 
-  static bool string_map(sj::dom::element e, std::map<std::string, std::string>& out) {
+  bool string_map(sj::dom::element e, std::map<std::string, std::string>& out,
+                  Kind kind = nullptr) {
     sj::dom::object o;
     if (e.get(o)) return false;
     out.clear();
+    if (kind != nullptr) (in_file_.*kind).clear();
     for (const auto field : o) {
       std::string value;
-      if (!string(field.value, value)) return false;
+      if (!(kind != nullptr ? text(field.value, value, kind, field.key)
+                            : string(field.value, value)))
+        return false;
       out.insert_or_assign(std::string(field.key), std::move(value));
     }
     return true;
@@ -297,7 +339,7 @@ class FastReader {
   // Only integers that fit a signed 64-bit value: the checked reader words the rest.
   static bool int64(sj::dom::element e, std::int64_t& out) { return e.is_int64() && !e.get(out); }
 
-  static bool read_sdk(sj::dom::element e, Snapshot& snap) {
+  bool read_sdk(sj::dom::element e, Snapshot& snap) {
     sj::dom::object sdk;
     if (e.get(sdk)) return false;
     std::optional<sj::dom::element> commands, tables;
@@ -307,7 +349,8 @@ class FastReader {
       else if (field.key == "tables")
         tables = field.value;
     }
-    if (commands && !string_map(*commands, snap.sdk_commands)) return false;
+    if (commands && !string_map(*commands, snap.sdk_commands, &TextSpans::sdk_commands))
+      return false;
     if (!tables) return true;
     sj::dom::object names;
     if (tables->get(names)) return false;
@@ -331,7 +374,7 @@ class FastReader {
     return true;
   }
 
-  static bool read_port_table(sj::dom::element e, Snapshot& snap) {
+  bool read_port_table(sj::dom::element e, Snapshot& snap) {
     sj::dom::object pt;
     if (e.get(pt)) return false;
     std::optional<sj::dom::element> ports, map;
@@ -345,7 +388,7 @@ class FastReader {
     return !map || string_map(*map, snap.sdk_to_linux);
   }
 
-  static bool read_host(sj::dom::element e, Snapshot& snap) {
+  bool read_host(sj::dom::element e, Snapshot& snap) {
     sj::dom::object host;
     if (e.get(host)) return false;
     std::optional<sj::dom::element> commands, files, dirs;
@@ -378,11 +421,14 @@ class FastReader {
             return false;
           hc.status = static_cast<int>(n);
         }
-        if (out && !string(*out, hc.stdout_text)) return false;
+        // A command given twice: the last one's output counts, or none.
+        if (const auto it = in_file_.host_stdout.find(cmd.key); it != in_file_.host_stdout.end())
+          in_file_.host_stdout.erase(it);
+        if (out && !text(*out, hc.stdout_text, &TextSpans::host_stdout, cmd.key)) return false;
         snap.host_commands.insert_or_assign(std::string(cmd.key), std::move(hc));
       }
     }
-    if (files && !string_map(*files, snap.host_files)) return false;
+    if (files && !string_map(*files, snap.host_files, &TextSpans::host_files)) return false;
     if (!dirs) return true;
     sj::dom::object paths;
     if (dirs->get(paths)) return false;
@@ -393,6 +439,9 @@ class FastReader {
     }
     return true;
   }
+
+  const TextSpans* found_ = nullptr;
+  TextSpans in_file_;
 };
 
 // A file's bytes followed by the zeroed padding that the fast reader may
@@ -427,17 +476,33 @@ class PaddedText {
   std::size_t cap_ = 0;
 };
 
-// The whole file, or the errno of the failing call. Plain POSIX calls so the
-// error message can carry the system's reason.
-int read_whole_file(const std::string& path, PaddedText& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  struct stat st {};
+// An open file, closed when dropped.
+class OpenFile {
+ public:
+  explicit OpenFile(int fd = -1) : fd_(fd) {}
+  OpenFile(OpenFile&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+  OpenFile& operator=(OpenFile&& o) noexcept {
+    std::swap(fd_, o.fd_);
+    return *this;
+  }
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// The rest of `fd`, or the errno of the failing call. Plain POSIX calls so
+// the error message can carry the system's reason. `st`, the file's state
+// when known, sizes the buffer.
+int read_all(int fd, const struct stat* st, PaddedText& out) {
   // One byte more than the size: a read that fills it tells the file grew.
   const std::size_t hint =
-      ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536;
+      st != nullptr && st->st_size > 0 ? static_cast<std::size_t>(st->st_size) + 1 : 65536;
   out.room(hint);
-  int err = 0;
   for (;;) {
     if (out.capacity_left() == 0) out.room(65536);
     const ssize_t n = ::read(fd, out.room(1), out.capacity_left());
@@ -446,13 +511,24 @@ int read_whole_file(const std::string& path, PaddedText& out) {
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
-      err = errno;
-      break;
+      return errno;
     }
   }
-  ::close(fd);
   out.finish();
-  return err;
+  return 0;
+}
+
+[[noreturn]] void cannot_read(const std::string& path, int err) {
+  throw SnapshotError("snapshot " + path + ": cannot read: " + std::strerror(err));
+}
+
+void read_whole_file(const std::string& path, PaddedText& out) {
+  const OpenFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) cannot_read(path, errno);
+  struct stat st {};
+  const bool known = ::fstat(file.get(), &st) == 0;
+  if (const int err = read_all(file.get(), known ? &st : nullptr, out); err != 0)
+    cannot_read(path, err);
 }
 
 std::optional<Snapshot> parse_fast(const sj::padded_string_view& text) {
@@ -492,13 +568,60 @@ Snapshot parse_snapshot(std::string_view json_text, const std::string& name) {
   return detail::parse_snapshot_checked(json_text, name);
 }
 
-Snapshot load_snapshot(const std::string& path) {
-  const auto read = [&path](PaddedText& text) {
-    if (const int err = read_whole_file(path, text); err != 0)
-      throw SnapshotError("snapshot " + path + ": cannot read: " + std::strerror(err));
-  };
+namespace {
+
+// A snapshot as loaded, with the texts left in its file.
+struct Loaded {
+  Snapshot snap;
+  TextSpans in_file;
+  OpenFile file;         // open while texts are left in it
+  struct stat state {};  // of the file as read
+};
+
+std::size_t count(const TextSpans& t) {
+  return t.sdk_commands.size() + t.host_stdout.size() + t.host_files.size();
+}
+
+// The snapshot in `path`. With `texts_from`, the long texts (at least that
+// many bytes) are left in the file where the scanner can.
+Loaded load(const std::string& path, std::optional<std::size_t> texts_from) {
+  Loaded out;
+  OpenFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) cannot_read(path, errno);
+  struct stat before {};
+  const bool known = ::fstat(file.get(), &before) == 0;
   PaddedText text;
-  read(text);
+  if (const int err = read_all(file.get(), known ? &before : nullptr, text); err != 0)
+    cannot_read(path, err);
+  // Texts stay only in a plain file that did not change while it was read.
+  const bool may_leave = texts_from && known && S_ISREG(before.st_mode) &&
+                         ::fstat(file.get(), &out.state) == 0 &&
+                         FileTexts::unchanged(before, out.state) &&
+                         static_cast<std::size_t>(out.state.st_size) == text.size();
+  if (may_leave) {
+    TextScanner scanner(text.view(), *texts_from);
+    if (scanner.scan() && scanner.left_out()) {
+      PaddedText rest;
+      scanner.write_rest(rest.room(scanner.rest_size()));
+      rest.grow(scanner.rest_size());
+      rest.finish();
+      // What was left out is read from the file again when it is replayed.
+      text = PaddedText();
+      sj::dom::parser parser;
+      sj::dom::element doc;
+      if (!parser.parse(rest.padded()).get(doc)) {
+        FastReader reader(&scanner.spans());
+        if (auto snap = reader.read(doc)) {
+          out.snap = std::move(*snap);
+          out.in_file = reader.in_file();
+          if (count(out.in_file) > 0) out.file = std::move(file);
+          return out;
+        }
+      }
+      // Something unusual: the whole document the usual way.
+      read_whole_file(path, text);
+    }
+  }
   bool released = false;
   {
     sj::dom::parser parser;
@@ -510,11 +633,51 @@ Snapshot load_snapshot(const std::string& path) {
       // read again for the checked reader.
       text = PaddedText();
       released = true;
-      if (auto snap = FastReader().read(doc)) return std::move(*snap);
+      if (auto snap = FastReader().read(doc)) {
+        out.snap = std::move(*snap);
+        return out;
+      }
     }
   }
-  if (released) read(text);
-  return detail::parse_snapshot_checked(text.view(), path);
+  if (released) read_whole_file(path, text);
+  out.snap = detail::parse_snapshot_checked(text.view(), path);
+  return out;
+}
+
+// The shortest text left in the file: the listings that make up a large
+// switch's snapshot are hundreds of kilobytes and more, and are each read
+// once, while the many small answers may be asked for again and again.
+constexpr std::size_t kTextsInFileFrom = 64 * 1024;
+
+}  // namespace
+
+Snapshot load_snapshot(const std::string& path) {
+  return load(path, std::nullopt).snap;
+}
+
+namespace detail {
+
+ReplayLoad load_replay(const std::string& path, std::size_t texts_from) {
+  Loaded loaded = load(path, texts_from);
+  auto snap = std::make_shared<const Snapshot>(std::move(loaded.snap));
+  const std::size_t n = count(loaded.in_file);
+  std::shared_ptr<FileTexts> texts;
+  if (n > 0) {
+    texts = std::make_shared<FileTexts>(path, loaded.file.release(), loaded.state);
+    for (const auto& [key, span] : loaded.in_file.sdk_commands)
+      texts->add(snap->sdk_commands.at(key), span);
+    for (const auto& [key, span] : loaded.in_file.host_stdout)
+      texts->add(snap->host_commands.at(key).stdout_text, span);
+    for (const auto& [key, span] : loaded.in_file.host_files)
+      texts->add(snap->host_files.at(key), span);
+  }
+  return {make_replay_platform(std::move(snap), std::move(texts)), n};
+}
+
+}  // namespace detail
+
+Platform load_replay_platform(const std::string& path) {
+  return detail::load_replay(path, kTextsInFileFrom).platform;
 }
 
 }  // namespace grpaudit::platform

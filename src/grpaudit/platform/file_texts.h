@@ -1,0 +1,83 @@
+#pragma once
+// Long texts of a snapshot left in its file. A large switch's snapshot is
+// mostly a few listings, each read once by a check; holding them all in
+// memory for the whole run would double the memory the check needs. So the
+// replay reads such a text from the file again each time it is asked for it,
+// and refuses it when the file is no longer the one that was loaded.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/snapshot.h"
+
+namespace grpaudit::platform {
+
+// Where a text stands in the file: a JSON string.
+struct FileTextSpan {
+  std::uint64_t offset = 0;  // of its opening quote
+  std::size_t raw_size = 0;  // quotes and escapes included
+  std::size_t size = 0;      // of the text it stands for
+};
+
+class FileTexts {
+ public:
+  // Takes `fd`, open on the file `path` (named in errors), and closes it when
+  // destroyed. `loaded` is the file's state when the spans were found.
+  FileTexts(std::string path, int fd, const struct stat& loaded);
+  ~FileTexts();
+  FileTexts(const FileTexts&) = delete;
+  FileTexts& operator=(const FileTexts&) = delete;
+
+  // `stored`, a text of the snapshot left empty, stands for the one at `span`.
+  void add(const std::string& stored, FileTextSpan span);
+  std::size_t size() const { return spans_.size(); }
+
+  // Whether a file in state `now` still holds what it held in state `then`:
+  // same file, size and time of last modification.
+  static bool unchanged(const struct stat& then, const struct stat& now);
+
+  // The text `stored` stands for, read from the file now; none when `stored`
+  // is held in memory. Throws SnapshotError when the file has changed since
+  // it was loaded or cannot be read.
+  std::optional<std::string> read(const std::string& stored) const;
+
+ private:
+  [[noreturn]] void fail(const std::string& what) const;
+
+  std::string path_;
+  int fd_;
+  struct stat loaded_ {};
+  std::unordered_map<const std::string*, FileTextSpan> spans_;
+};
+
+// The replay of make_replay_platform(snap), with the texts of `texts` read
+// from the file (`texts` may be null).
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
+                              std::shared_ptr<const FileTexts> texts);
+
+namespace detail {
+
+inline constexpr std::size_t kNotJson = static_cast<std::size_t>(-1);
+
+// The text that `body`, the inside of a JSON string, stands for: written to
+// `out` (room for body.size() bytes) unless it is null; returns its size, or
+// kNotJson when `body` holds an escape that JSON does not allow. Quotes and
+// control characters are not looked for: the caller has found the string's
+// end, and checks the rest as it needs.
+std::size_t decode_json_body(std::string_view body, char* out);
+
+// The text of `token`, a JSON string with its quotes, in `out` (with room for
+// a JSON parser's padding behind it). False when the token is not one JSON
+// string; the token is expected to have been checked by a JSON parser, so
+// only what decoding needs is checked again.
+bool decode_json_string(std::string_view token, std::string& out);
+
+}  // namespace detail
+}  // namespace grpaudit::platform

@@ -1,0 +1,286 @@
+#include "grpaudit/platform/text_scanner.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include <simdjson.h>
+
+namespace grpaudit::platform {
+
+namespace {
+
+namespace sj = simdjson;
+
+// Deeper than any snapshot: give up rather than recurse without end.
+constexpr int kMaxDepth = 256;
+
+bool delimiter(char c) {
+  return c == ',' || c == '}' || c == ']' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// What the parser refuses in a string: a byte below 0x20.
+bool has_control(std::string_view s) {
+  // The smallest byte, in a loop the compiler runs many bytes at a time.
+  unsigned char least = 0xFF;
+  for (const char c : s) least = std::min(least, static_cast<unsigned char>(c));
+  return least < 0x20;
+}
+
+void forget(TextSpans::ByKey& from, std::string_view key) {
+  if (const auto it = from.find(key); it != from.end()) from.erase(it);
+}
+
+}  // namespace
+
+bool TextScanner::scan() {
+  blank();
+  if (!value(Place::kTop, {}, 0)) return false;
+  blank();
+  return at_ == bytes_.size();
+}
+
+TextScanner::Place TextScanner::member_place(Place parent, std::string_view key) {
+  switch (parent) {
+    case Place::kTop:
+      return key == "sdk" ? Place::kSdk : key == "host" ? Place::kHost : Place::kOther;
+    case Place::kSdk:
+      return key == "commands" ? Place::kSdkCommands : Place::kOther;
+    case Place::kSdkCommands:
+      return Place::kSdkCommand;
+    case Place::kHost:
+      return key == "commands" ? Place::kHostCommands
+             : key == "files"  ? Place::kHostFiles
+                               : Place::kOther;
+    case Place::kHostCommands:
+      return Place::kHostCommand;
+    case Place::kHostCommand:
+      return key == "stdout" ? Place::kHostStdout : Place::kOther;
+    case Place::kHostFiles:
+      return Place::kHostFile;
+    default:
+      return Place::kOther;
+  }
+}
+
+// `key` names the entry a text belongs to: the command or the file.
+bool TextScanner::value(Place place, const std::string& key, int depth) {
+  if (at_ >= bytes_.size() || depth > kMaxDepth) return false;
+  switch (bytes_[at_]) {
+    case '{':
+      return object(place, key, depth + 1);
+    case '[':
+      return array(depth + 1);
+    case '"':
+      if (place == Place::kSdkCommand) return text(spans_.sdk_commands, key);
+      if (place == Place::kHostStdout) return text(spans_.host_stdout, key);
+      if (place == Place::kHostFile) return text(spans_.host_files, key);
+      return string_end(nullptr) != std::string_view::npos;
+    default: {  // a number, true, false or null: the parser checks it
+      const std::size_t from = at_;
+      while (at_ < bytes_.size() && !delimiter(bytes_[at_])) ++at_;
+      return at_ > from;
+    }
+  }
+}
+
+bool TextScanner::object(Place place, const std::string& key, int depth) {
+  // A reader takes the last of each section: so a new one starts afresh.
+  switch (place) {
+    case Place::kSdk:
+    case Place::kSdkCommands:
+      spans_.sdk_commands.clear();
+      break;
+    case Place::kHost:
+      spans_.host_stdout.clear();
+      spans_.host_files.clear();
+      break;
+    case Place::kHostCommands:
+      spans_.host_stdout.clear();
+      break;
+    case Place::kHostFiles:
+      spans_.host_files.clear();
+      break;
+    case Place::kHostCommand:
+      forget(spans_.host_stdout, key);
+      break;
+    default:
+      break;
+  }
+  ++at_;  // {
+  blank();
+  if (eat('}')) return true;
+  std::string member;
+  for (;;) {
+    blank();
+    if (!this->key(member)) return false;
+    blank();
+    if (!eat(':')) return false;
+    blank();
+    const Place child = member_place(place, member);
+    // A host command's output is filed under the command.
+    if (!value(child, child == Place::kHostStdout ? key : member, depth)) return false;
+    blank();
+    if (eat(',')) continue;
+    return eat('}');
+  }
+}
+
+bool TextScanner::array(int depth) {
+  ++at_;  // [
+  blank();
+  if (eat(']')) return true;
+  for (;;) {
+    blank();
+    if (!value(Place::kOther, {}, depth)) return false;
+    blank();
+    if (eat(',')) continue;
+    return eat(']');
+  }
+}
+
+bool TextScanner::key(std::string& out) {
+  const std::size_t open = at_;
+  if (at_ >= bytes_.size() || bytes_[at_] != '"') return false;
+  const std::size_t close = string_end(nullptr);
+  if (close == std::string_view::npos) return false;
+  const std::string_view body = bytes_.substr(open + 1, close - open - 1);
+  out.resize(body.size());
+  const std::size_t n = detail::decode_json_body(body, out.data());
+  if (n == detail::kNotJson) return false;
+  out.resize(n);
+  return true;
+}
+
+// A text that may be left out: a long one without quotes in it. Those with
+// quotes are JSON listings; their parsers read them in place, while decoding
+// them again here would cost more than holding them.
+bool TextScanner::text(TextSpans::ByKey& into, const std::string& key) {
+  const std::size_t open = at_;
+  bool quotes = false;
+  const std::size_t close = string_end(&quotes);
+  if (close == std::string_view::npos) return false;
+  const std::string_view body = bytes_.substr(open + 1, close - open - 1);
+  if (body.size() < min_size_ || quotes) {
+    forget(into, key);
+    return true;
+  }
+  if (has_control(body) || !sj::validate_utf8(body)) return false;
+  const std::size_t size = detail::decode_json_body(body, nullptr);
+  if (size == detail::kNotJson) return false;
+  into.insert_or_assign(key, FileTextSpan{open, close + 1 - open, size});
+  cuts_.emplace_back(open + 1, close);
+  return true;
+}
+
+// Moves past the string that starts at at_ and returns where its closing
+// quote is (npos when there is none).
+std::size_t TextScanner::string_end(bool* quotes) {
+  const std::size_t close = detail::closing_quote(bytes_, at_ + 1, quotes);
+  if (close != std::string_view::npos) at_ = close + 1;
+  return close;
+}
+
+void TextScanner::blank() {
+  while (at_ < bytes_.size() &&
+         (bytes_[at_] == ' ' || bytes_[at_] == '\t' || bytes_[at_] == '\n' || bytes_[at_] == '\r'))
+    ++at_;
+}
+
+bool TextScanner::eat(char c) {
+  if (at_ >= bytes_.size() || bytes_[at_] != c) return false;
+  ++at_;
+  return true;
+}
+
+std::size_t TextScanner::rest_size() const {
+  std::size_t cut = 0;
+  for (const auto& [from, to] : cuts_) cut += to - from;
+  return bytes_.size() - cut;
+}
+
+void TextScanner::write_rest(char* out) const {
+  std::size_t at = 0;
+  for (const auto& [from, to] : cuts_) {
+    std::memcpy(out, bytes_.data() + at, from - at);
+    out += from - at;
+    at = to;
+  }
+  std::memcpy(out, bytes_.data() + at, bytes_.size() - at);
+}
+
+namespace {
+
+// Quotes and backslashes of 64 bytes, one bit per byte.
+struct Marks {
+  std::uint64_t quote = 0;
+  std::uint64_t backslash = 0;
+};
+
+Marks marks64(const char* p) {
+  Marks m;
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const auto bits = [&v](__m128i c) {
+      return static_cast<std::uint64_t>(
+          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c))));
+    };
+    m.quote |= bits(quote) << (16 * k);
+    m.backslash |= bits(backslash) << (16 * k);
+  }
+#else
+  for (int i = 0; i < 64; ++i) {
+    m.quote |= static_cast<std::uint64_t>(p[i] == '"') << i;
+    m.backslash |= static_cast<std::uint64_t>(p[i] == '\\') << i;
+  }
+#endif
+  return m;
+}
+
+// The bytes of a block that a backslash escapes. A run of backslashes escapes
+// every second byte from its start, and the byte after it when its length is
+// odd; `carry` says the block starts with an escaped byte, and is set when
+// the next one does.
+std::uint64_t escaped(std::uint64_t backslash, std::uint64_t& carry) {
+  constexpr std::uint64_t kEven = 0x5555555555555555ULL;
+  backslash &= ~carry;  // an escaped backslash escapes nothing
+  const std::uint64_t follows = (backslash << 1) | carry;
+  const std::uint64_t odd_starts = backslash & ~kEven & ~follows;
+  std::uint64_t even_runs = 0;
+  carry = __builtin_add_overflow(odd_starts, backslash, &even_runs) ? 1 : 0;
+  return (kEven ^ (even_runs << 1)) & follows;
+}
+
+}  // namespace
+
+namespace detail {
+
+std::size_t closing_quote(std::string_view bytes, std::size_t body, bool* escaped_quote) {
+  std::uint64_t carry = 0;
+  for (std::size_t at = body; at < bytes.size(); at += 64) {
+    const char* p = bytes.data() + at;
+    char tail[64];
+    if (bytes.size() - at < 64) {
+      std::memset(tail, 0, sizeof tail);
+      std::memcpy(tail, p, bytes.size() - at);
+      p = tail;
+    }
+    const Marks m = marks64(p);
+    const std::uint64_t esc = escaped(m.backslash, carry);
+    const std::uint64_t plain = m.quote & ~esc;
+    const std::uint64_t before = plain == 0 ? ~std::uint64_t{0} : (plain & -plain) - 1;
+    if (escaped_quote != nullptr && (m.quote & esc & before) != 0) *escaped_quote = true;
+    if (plain != 0) return at + static_cast<std::size_t>(__builtin_ctzll(plain));
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace detail
+}  // namespace grpaudit::platform
