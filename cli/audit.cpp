@@ -75,11 +75,16 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
       }
     }
   } else {
-    // A key that names a route on neither side has nothing to report.
-    for (const auto& key : keys) {
-      if (kernel.count(key) || asic.mroutes.count(key)) named.insert(key);
+    // A key that names a route on neither side has nothing to report. The
+    // results point at the tables' own keys.
+    for (const auto& key : keys) named.insert(key);
+    for (const auto& key : named) {
+      if (const auto k = kernel.find(key); k != kernel.end()) {
+        selected.push_back(&k->first);
+      } else if (const auto h = asic.mroutes.find(key); h != asic.mroutes.end()) {
+        selected.push_back(&h->first);
+      }
     }
-    for (const auto& key : named) selected.push_back(&key);
   }
 
   AuditResult result;
@@ -110,7 +115,8 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
     } else {
       auto cmp = asic.compare_mroute(key, r.kernel->iif, r.kernel->oil, checker, hw_route);
       r.status = status_of(cmp);
-      if (expected_of_sound_routes || is_fault(r.status)) r.expected = std::move(cmp.expected);
+      if (cmp.expected && (expected_of_sound_routes || is_fault(r.status)))
+        r.expected = std::make_unique<const Asic::MrouteExpectation>(std::move(*cmp.expected));
     }
     ++result.counts[r.status];
     result.routes.push_back(std::move(r));

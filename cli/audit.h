@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,12 +49,15 @@ inline constexpr std::array<Status, 7> kAllStatuses{
 std::string_view status_name(Status s);
 bool is_fault(Status s);
 
+// A large switch has a result for each of hundreds of thousands of routes,
+// so a result is small: its key points into the route tables, and what the
+// kernel expected is kept apart, where it is kept at all.
 struct RouteResult {
-  std::string key;
+  std::string_view key;  // a key of the kernel's or the ASIC's table
   Status status = Status::kOk;
-  const KernelRoute* kernel = nullptr;              // null when the kernel has no such route
-  const Hmroute* hardware = nullptr;                // null when the ASIC has no such route
-  std::optional<Asic::MrouteExpectation> expected;  // compared routes only
+  const KernelRoute* kernel = nullptr;  // null when the kernel has no such route
+  const Hmroute* hardware = nullptr;    // null when the ASIC has no such route
+  std::unique_ptr<const Asic::MrouteExpectation> expected;  // compared routes only
 };
 
 struct AuditResult {

@@ -118,7 +118,6 @@ bool route(sj::dom::element e, const std::map<std::string, std::string>& vrfs, K
     }
     r.vrf = vrf_of_table(t, vrfs);
   }
-  r.key = make_route_key(r.vrf, r.src, r.dst);
   return true;
 }
 
@@ -136,7 +135,7 @@ Outcome add_routes(sj::dom::parser& parser, const Text& text,
   for (const auto entry : entries) {
     KernelRoute r;
     if (!route(entry, vrfs, r)) return Outcome::kNotRoutes;
-    std::string key = r.key;
+    std::string key = make_route_key(r.vrf, r.src, r.dst);
     out.insert_or_assign(std::move(key), std::move(r));
   }
   return Outcome::kRead;
@@ -263,8 +262,8 @@ std::map<std::string, KernelRoute> detail::parse_kernel_routes(
       }
     }
     r.vrf = route_vrf(entry, vrfs);
-    r.key = make_route_key(r.vrf, r.src, r.dst);
-    routes.insert_or_assign(r.key, std::move(r));
+    std::string key = make_route_key(r.vrf, r.src, r.dst);
+    routes.insert_or_assign(std::move(key), std::move(r));
   }
   return routes;
 }

@@ -10,8 +10,9 @@
 
 namespace grpaudit::cli {
 
+// One route; its key, "<vrf>, (<src>,<dst>)", is that of the table that
+// holds it.
 struct KernelRoute {
-  std::string key;  // "<vrf>, (<src>,<dst>)"
   std::string vrf;
   std::string src;
   std::string dst;

@@ -51,8 +51,8 @@ std::vector<std::string> messages_of(const Hmroute* r) {
 }  // namespace
 
 void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& result, bool color) {
-  const auto paint = [color](const char* code, const std::string& text) {
-    return color ? std::string(code) + text + kReset : text;
+  const auto paint = [color](const char* code, std::string_view text) {
+    return color ? std::string(code) + std::string(text) + kReset : std::string(text);
   };
   for (const RouteResult& r : result.routes) {
     if (!is_fault(r.status)) continue;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "fuzz_support.h"
+#include "grpaudit/records/route_key.h"
 #include "kernel_routes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::documented({.runtime = fuzz::starting(std::string(cli::kMrouteListCommand) + ": ")}, [&] {
     const auto routes = cli::parse_kernel_routes(in[1], vrfs);
     for (const auto& [key, route] : routes) {
-      if (key != route.key) std::abort();
+      if (key != make_route_key(route.vrf, route.src, route.dst)) std::abort();
     }
     // Read in slices of any size, the listing gives the same routes, and
     // reads as well as it read whole.
@@ -27,11 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }();
     const auto same = [](const cli::KernelRoute& a, const cli::KernelRoute& b) {
-      return a.key == b.key && a.vrf == b.vrf && a.src == b.src && a.dst == b.dst &&
-             a.iif == b.iif && a.oil == b.oil && a.state == b.state;
+      return a.vrf == b.vrf && a.src == b.src && a.dst == b.dst && a.iif == b.iif &&
+             a.oil == b.oil && a.state == b.state;
     };
     if (!std::equal(routes.begin(), routes.end(), sliced.begin(), sliced.end(),
-                    [&](const auto& a, const auto& b) { return same(a.second, b.second); })) {
+                    [&](const auto& a, const auto& b) {
+                      return a.first == b.first && same(a.second, b.second);
+                    })) {
       std::abort();
     }
   });

@@ -19,8 +19,8 @@ TEST(KernelRouteReaders, UnusualButWellFormedListingsReadAsBefore) {
     "multipath": [{"oif": "x", "oif": "y"}], "multipath": [{"oif": "z", "ttl": 1, "oif": "w"}]}])",
                                     {{"5", "blue"}});
   ASSERT_EQ(routes.size(), 1u);
+  EXPECT_EQ(routes.begin()->first, "default, (2.2.2.2,239.1.1.1)");
   const KernelRoute& r = routes.begin()->second;
-  EXPECT_EQ(r.key, "default, (2.2.2.2,239.1.1.1)");
   EXPECT_EQ(r.iif, "b");
   EXPECT_EQ(r.state, "unresolved");
   EXPECT_EQ(r.oil, (std::vector<std::string>{"w"}));
