@@ -8,23 +8,17 @@
 #include <simdjson.h>
 
 #include "grpaudit/asic/errors.h"
+#include "grpaudit/util/ints.h"
 
 namespace grpaudit::platform {
 namespace {
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The code unit of the four hex digits at `p`, or -1.
 long hex4(const char* p) {
   long v = 0;
   for (int i = 0; i < 4; ++i) {
-    const int d = hex_digit(p[i]);
-    if (d < 0) return -1;
+    const int d = util::digit_value(p[i]);
+    if (d >= 16) return -1;
     v = v * 16 + d;
   }
   return v;

@@ -7,14 +7,14 @@
 #include "grpaudit/util/text.h"
 
 namespace grpaudit::util {
-namespace {
-
 int digit_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'z') return c - 'a' + 10;
   if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
   return 99;
 }
+
+namespace {
 
 [[noreturn]] void fail(std::string_view what, std::string_view text) {
   throw std::invalid_argument(std::string("not ") + std::string(what) + ": " + quote(text));

@@ -18,6 +18,10 @@ std::int64_t parse_hex(std::string_view text);
 // "0o" or a leading "0" octal, otherwise decimal (prefix letters in either case).
 std::int64_t parse_int_auto(std::string_view text);
 
+// The value of a digit in any base up to 36: 0-9, then a-z or A-Z from 10;
+// 99 for any other character.
+int digit_value(char c);
+
 // True when `text` is one or more decimal digits and nothing else.
 bool is_digits(std::string_view text);
 
