@@ -158,6 +158,11 @@ TEST(FileTexts, AReplayFromTheFileAnswersAsTheSnapshot) {
       {doc(R"("description": ")" + big + R"(", "vrfs": {"1": ")" + big + R"("}, "x": [")" + big +
            R"("], "port_table": {"sdk_to_linux": {"xe0": ")" + big + R"("}})"),
        0},
+      // What the scanner does not read: the parser decides.
+      {"\xEF\xBB\xBF" + doc(R"("sdk": {"commands": {"a": ")" + big + R"("}})"), 0},
+      {doc(R"("x": [)" + std::string(300, '[') + std::string(300, ']') +
+           R"(], "sdk": {"commands": {"a": ")" + big + R"("}})"),
+       0},
       // The reader stands aside: the checked reader decides.
       {R"({"format": "grpaudit-snapshot", "version": 1.0, "sdk": {"commands": {"a": ")" + big +
            R"("}}})",

@@ -1,9 +1,9 @@
 #pragma once
 // Long texts of a snapshot left in its file. A large switch's snapshot is
-// mostly a few listings, each read once by a check; holding them all in
-// memory for the whole run would double the memory the check needs. So the
+// mostly a few listings, each read once by a check; holding them in memory
+// for the whole run was a third of the check's memory at its peak. So the
 // replay reads such a text from the file again each time it is asked for it,
-// and refuses it when the file is no longer the one that was loaded.
+// and refuses it when the file has been modified since it was loaded.
 
 #include <sys/stat.h>
 
@@ -37,7 +37,6 @@ class FileTexts {
 
   // `stored`, a text of the snapshot left empty, stands for the one at `span`.
   void add(const std::string& stored, FileTextSpan span);
-  std::size_t size() const { return spans_.size(); }
 
   // Whether a file in state `now` still holds what it held in state `then`:
   // same file, size and time of last modification.
