@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,7 +88,19 @@ std::vector<std::string> words(const std::string& key) {
   return out;
 }
 
-// Every text of `want`, asked of `p` in every way there is.
+// What `f` throws, or "" when it returns.
+template <typename F>
+std::string error_of(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Every text of `want`, asked of `p` in every way there is; table rows and
+// what was not recorded as the plain replay of `want` answers them.
 void expect_same_answers(const Snapshot& want, const Platform& p) {
   const auto shell = p.sdk_shell(0);
   for (const auto& [cmd, out] : want.sdk_commands) {
@@ -95,6 +108,27 @@ void expect_same_answers(const Snapshot& want, const Platform& p) {
     EXPECT_EQ(shell->run(cmd), out);
     EXPECT_EQ(*shell->run_shared(cmd), out);
   }
+  const Platform plain = make_replay_platform(std::make_shared<const Snapshot>(want));
+  const auto plain_shell = plain.sdk_shell(0);
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  std::vector<std::string> tables = {"no such table"};
+  for (const auto& [table, rows] : want.sdk_tables) tables.push_back(table);
+  for (const auto& table : tables) {
+    for (const std::int64_t start :
+         {std::int64_t{-1}, std::int64_t{0}, std::int64_t{1}, std::int64_t{10}, kMax - 1, kMax}) {
+      for (const std::int64_t entries : {0, 1, 3, 5000}) {
+        SCOPED_TRACE(table + " " + std::to_string(start) + " " + std::to_string(entries));
+        EXPECT_EQ(shell->gettable(table, true, start, entries),
+                  plain_shell->gettable(table, true, start, entries));
+      }
+    }
+  }
+  const std::string unrecorded = error_of([&] { shell->run("not recorded"); });
+  EXPECT_NE(unrecorded, "");
+  EXPECT_EQ(unrecorded, error_of([&] { plain_shell->run("not recorded"); }));
+  const std::string not_run = error_of([&] { p.host->run({"/bin/not", "recorded"}); });
+  EXPECT_NE(not_run, "");
+  EXPECT_EQ(not_run, error_of([&] { plain.host->run({"/bin/not", "recorded"}); }));
   for (const auto& [key, cmd] : want.host_commands) {
     SCOPED_TRACE(key);
     const auto argv = words(key);
@@ -107,17 +141,6 @@ void expect_same_answers(const Snapshot& want, const Platform& p) {
     SCOPED_TRACE(path);
     EXPECT_EQ(p.host->read_file(path), text);
   }
-}
-
-// The error of loading `path` as `load` does, or "" when it loads.
-template <typename Load>
-std::string error_of(Load&& load) {
-  try {
-    load();
-  } catch (const SnapshotError& e) {
-    return e.what();
-  }
-  return "";
 }
 
 TEST(FileTexts, AReplayFromTheFileAnswersAsTheSnapshot) {
@@ -168,6 +191,11 @@ TEST(FileTexts, AReplayFromTheFileAnswersAsTheSnapshot) {
            R"("}}})",
        0},
       {doc(R"("sdk": {"commands": {"a": ")" + big + R"("}, "tables": []})"), 0},
+      // Table rows, with a gap and keys that are not plain numbers.
+      {doc(R"("sdk": {"commands": {"a": ")" + big +
+           R"("}, "tables": {"T": {"0": {"f": 1}, "1": {"f": 2, "g": 3}, "3": {"f": 4},
+           "01": {"f": 5}, "9223372036854775807": {"f": 6}}, "U": {}}})"),
+       1},
   };
   const testing::TempDir dir;
   int n = 0;

@@ -57,7 +57,9 @@ class FileTexts {
 };
 
 // The replay of make_replay_platform(snap), with the texts of `texts` read
-// from the file (`texts` may be null).
+// from the file (`texts` may be null). Nothing may change `snap` while the
+// platform lives: its commands and table rows are found through indexes
+// made once.
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
                               std::shared_ptr<const FileTexts> texts);
 

@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <limits>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -36,9 +38,44 @@ std::string text_copy(const TextsPtr& texts, const std::string& stored) {
   return stored;
 }
 
+// A recorded map's values by key. A replay of a snapshot it loaded itself
+// finds them through a hash index made once: a large switch's snapshot
+// records thousands of commands and table rows, each asked for once, and a
+// tree search over long keys that share their first words misses the cache
+// at nearly every level. Any other replay searches the map on every call, so
+// that its maker may change the snapshot between calls.
+template <typename V>
+class Lookup {
+ public:
+  Lookup(const std::map<std::string, V>& m, bool indexed) : map_(m), indexed_(indexed) {
+    if (!indexed_) return;
+    index_.reserve(m.size());
+    for (const auto& [key, v] : m) index_.emplace(key, &v);
+  }
+
+  const V* find(const std::string& key) const {
+    if (indexed_) {
+      const auto it = index_.find(key);
+      return it == index_.end() ? nullptr : it->second;
+    }
+    const auto it = map_.find(key);
+    return it == map_.end() ? nullptr : &it->second;
+  }
+
+ private:
+  const std::map<std::string, V>& map_;
+  bool indexed_;
+  // Points into map_, which the replay keeps alive.
+  std::unordered_map<std::string_view, const V*> index_;
+};
+
 class ReplayShell : public asicterm::asicterm {
  public:
-  ReplayShell(SnapPtr snap, TextsPtr texts) : snap_(std::move(snap)), texts_(std::move(texts)) {}
+  ReplayShell(SnapPtr snap, TextsPtr texts, bool indexed)
+      : snap_(std::move(snap)),
+        texts_(std::move(texts)),
+        indexed_(indexed),
+        commands_(snap_->sdk_commands, indexed) {}
 
   std::string run(const std::string& cmd) override { return text_copy(texts_, answer(cmd)); }
 
@@ -51,25 +88,39 @@ class ReplayShell : public asicterm::asicterm {
     std::vector<::asicterm::Fields> out;
     const auto t = snap_->sdk_tables.find(table);
     if (t == snap_->sdk_tables.end()) return out;
+    // Entries are read one or a few at a time, thousands of times: an
+    // indexed table's rows are indexed when it is first read.
+    std::optional<Lookup<::asicterm::Fields>> searched;
+    const Lookup<::asicterm::Fields>* rows = nullptr;
+    if (indexed_) {
+      auto r = rows_.find(t->first);
+      if (r == rows_.end()) r = rows_.try_emplace(t->first, t->second, true).first;
+      rows = &r->second;
+    } else {
+      rows = &searched.emplace(t->second, false);
+    }
     for (std::int64_t i = 0; i < entries; ++i) {
       if (start > std::numeric_limits<std::int64_t>::max() - i) break;
-      const auto e = t->second.find(std::to_string(start + i));
-      if (e == t->second.end()) break;  // the table ends at its first gap
-      out.push_back(e->second);
+      const auto* e = rows->find(std::to_string(start + i));
+      if (e == nullptr) break;  // the table ends at its first gap
+      out.push_back(*e);
     }
     return out;
   }
 
  private:
   const std::string& answer(const std::string& cmd) const {
-    const auto it = snap_->sdk_commands.find(cmd);
-    if (it == snap_->sdk_commands.end())
-      throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
-    return it->second;
+    const auto* text = commands_.find(cmd);
+    if (text == nullptr) throw ShellIoError("SDK shell did not answer \"" + cmd + "\"");
+    return *text;
   }
 
   SnapPtr snap_;
   TextsPtr texts_;
+  bool indexed_;
+  Lookup<std::string> commands_;
+  // Indexed tables by name, pointing into *snap_.
+  std::unordered_map<std::string_view, Lookup<::asicterm::Fields>> rows_;
 };
 
 class ReplayPortTable : public quorvex::ifatlas::ifatlas {
@@ -133,9 +184,10 @@ PathMap<V> by_normalized_path(const std::map<std::string, V>& m) {
 
 class ReplayHost : public Host {
  public:
-  ReplayHost(SnapPtr snap, TextsPtr texts)
+  ReplayHost(SnapPtr snap, TextsPtr texts, bool indexed)
       : snap_(std::move(snap)),
         texts_(std::move(texts)),
+        commands_(snap_->host_commands, indexed),
         files_(by_normalized_path(snap_->host_files)),
         dirs_(by_normalized_path(snap_->host_dirs)) {}
 
@@ -174,36 +226,41 @@ class ReplayHost : public Host {
 
  private:
   const HostCommand& command(const std::vector<std::string>& argv) const {
-    const auto it = snap_->host_commands.find(host_command_key(argv));
-    if (it == snap_->host_commands.end())
-      no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
-    return it->second;
+    const HostCommand* cmd = commands_.find(host_command_key(argv));
+    if (cmd == nullptr) no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
+    return *cmd;
   }
 
   SnapPtr snap_;
   TextsPtr texts_;
   // Point into *snap_, which this object keeps alive.
+  Lookup<HostCommand> commands_;
   PathMap<std::string> files_;
   PathMap<std::vector<std::string>> dirs_;
 };
 
-}  // namespace
-
-Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
-  return make_replay_platform(std::move(snap), nullptr);
-}
-
-Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
-                              std::shared_ptr<const FileTexts> texts) {
+Platform make_replay(std::shared_ptr<const Snapshot> snap, std::shared_ptr<const FileTexts> texts,
+                     bool indexed) {
   if (!snap) throw std::invalid_argument("make_replay_platform: no snapshot");
   Platform p;
   p.port_table = [snap] { return std::make_unique<ReplayPortTable>(snap); };
   p.vrf_db = [snap] { return std::make_unique<ReplayVrfDb>(snap); };
-  p.sdk_shell = [snap, texts](int /*timeout*/) {
-    return std::make_unique<ReplayShell>(snap, texts);
+  p.sdk_shell = [snap, texts, indexed](int /*timeout*/) {
+    return std::make_unique<ReplayShell>(snap, texts, indexed);
   };
-  p.host = std::make_shared<ReplayHost>(snap, texts);
+  p.host = std::make_shared<ReplayHost>(snap, texts, indexed);
   return p;
+}
+
+}  // namespace
+
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
+  return make_replay(std::move(snap), nullptr, /*indexed=*/false);
+}
+
+Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
+                              std::shared_ptr<const FileTexts> texts) {
+  return make_replay(std::move(snap), std::move(texts), /*indexed=*/true);
 }
 
 }  // namespace grpaudit::platform
