@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/asic/errors.h"
 #include "grpaudit/records/route_key.h"
+#include "heap.h"
 #include "kernel_routes.h"
 #include "progress.h"
 #include "report.h"
@@ -82,23 +84,28 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   check_keys(o.keys);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
-  Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
+  auto asic = std::make_unique<Asic>(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
-  const auto kernel = read_kernel_routes(*source.platform.host);
+  auto kernel = std::make_unique<const std::map<std::string, KernelRoute>>(
+      read_kernel_routes(*source.platform.host));
   // The text report shows what the kernel expected of faulty routes only.
-  const AuditResult result = audit(
-      asic, kernel, o.keys,
+  auto result = std::make_unique<const AuditResult>(audit(
+      *asic, *kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
-      /*expected_of_sound_routes=*/o.json);
+      /*expected_of_sound_routes=*/o.json));
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
-    write_json_report(out, asic, result);
+    write_json_report(out, *asic, *result);
   } else if (!o.quiet) {
-    write_text_report(out, asic, result, terminal.out);
+    write_text_report(out, *asic, *result, terminal.out);
   }
   out.flush();
-  return result.faults() == 0 ? kExitOk : kExitFaults;
+  const int status = result->faults() == 0 ? kExitOk : kExitFaults;
+  leave_at_exit(std::move(result));
+  leave_at_exit(std::move(kernel));
+  leave_at_exit(std::move(asic));
+  return status;
 }
 
 int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress>& progress_ptr) {
@@ -106,11 +113,13 @@ int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress
   check_keys(o.keys);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
-  const Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
+  auto asic =
+      std::make_unique<const Asic>(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.clear();
   finish_recording(source, o.source);
-  asic.dump_mroutes(o.keys, out);
+  asic->dump_mroutes(o.keys, out);
   out.flush();
+  leave_at_exit(std::move(asic));
   return kExitOk;
 }
 

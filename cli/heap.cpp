@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace grpaudit::cli {
 namespace {
@@ -31,6 +32,7 @@ constexpr std::size_t kBlock = std::size_t{32} << 20;
 constexpr int kBlocks = 128;
 
 bool configured = false;
+bool frees = true;
 
 // The reserve is address space only where the kernel overcommits (modes 0
 // and 1). Under strict accounting (mode 2) it would be charged in full and
@@ -77,5 +79,23 @@ void prefer_huge_pages() {
   if (n > 0) --n;
   while (n > 0) std::free(blocks[--n]);
 }
+
+void free_nothing_at_exit() {
+  frees = false;
+}
+
+namespace detail {
+
+bool frees_at_exit() {
+  return frees;
+}
+
+void keep_to_exit(const void* p) {
+  // Never destroyed, so reachable to the end.
+  static auto* const kept = new std::vector<const void*>;
+  kept->push_back(p);
+}
+
+}  // namespace detail
 
 }  // namespace grpaudit::cli

@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv) {
   grpaudit::cli::prefer_huge_pages();
+  grpaudit::cli::free_nothing_at_exit();
   std::ios::sync_with_stdio(false);
   const grpaudit::cli::Terminal terminal{::isatty(STDOUT_FILENO) == 1,
                                          ::isatty(STDERR_FILENO) == 1};
