@@ -63,22 +63,4 @@ class FileTexts {
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
                               std::shared_ptr<const FileTexts> texts);
 
-namespace detail {
-
-inline constexpr std::size_t kNotJson = static_cast<std::size_t>(-1);
-
-// The text that `body`, the inside of a JSON string, stands for: written to
-// `out` (room for body.size() bytes) unless it is null; returns its size, or
-// kNotJson when `body` holds an escape that JSON does not allow. Quotes and
-// control characters are not looked for: the caller has found the string's
-// end, and checks the rest as it needs.
-std::size_t decode_json_body(std::string_view body, char* out);
-
-// The text of `token`, a JSON string with its quotes, in `out` (with room for
-// a JSON parser's padding behind it). False when the token is not one JSON
-// string; the token is expected to have been checked by a JSON parser, so
-// only what decoding needs is checked again.
-bool decode_json_string(std::string_view token, std::string& out);
-
-}  // namespace detail
 }  // namespace grpaudit::platform

@@ -10,6 +10,8 @@
 
 #include <simdjson.h>
 
+#include "grpaudit/platform/json_string.h"
+
 namespace grpaudit::platform {
 
 namespace {
@@ -79,7 +81,7 @@ bool TextScanner::value(Place place, const std::string& key, int depth) {
       if (place == Place::kSdkCommand) return text(spans_.sdk_commands, key);
       if (place == Place::kHostStdout) return text(spans_.host_stdout, key);
       if (place == Place::kHostFile) return text(spans_.host_files, key);
-      return string_end(nullptr) != std::string_view::npos;
+      return string_end() != std::string_view::npos;
     default: {  // a number, true, false or null: the parser checks it
       const std::size_t from = at_;
       while (at_ < bytes_.size() && !delimiter(bytes_[at_])) ++at_;
@@ -146,7 +148,7 @@ bool TextScanner::array(int depth) {
 bool TextScanner::key(std::string& out) {
   const std::size_t open = at_;
   if (at_ >= bytes_.size() || bytes_[at_] != '"') return false;
-  const std::size_t close = string_end(nullptr);
+  const std::size_t close = string_end();
   if (close == std::string_view::npos) return false;
   const std::string_view body = bytes_.substr(open + 1, close - open - 1);
   out.resize(body.size());
@@ -156,16 +158,13 @@ bool TextScanner::key(std::string& out) {
   return true;
 }
 
-// A text that may be left out: a long one without quotes in it. Those with
-// quotes are JSON listings; their parsers read them in place, while decoding
-// them again here would cost more than holding them.
+// A text that may be left out: a long one.
 bool TextScanner::text(TextSpans::ByKey& into, const std::string& key) {
   const std::size_t open = at_;
-  bool quotes = false;
-  const std::size_t close = string_end(&quotes);
+  const std::size_t close = string_end();
   if (close == std::string_view::npos) return false;
   const std::string_view body = bytes_.substr(open + 1, close - open - 1);
-  if (body.size() < min_size_ || quotes) {
+  if (body.size() < min_size_) {
     forget(into, key);
     return true;
   }
@@ -179,8 +178,8 @@ bool TextScanner::text(TextSpans::ByKey& into, const std::string& key) {
 
 // Moves past the string that starts at at_ and returns where its closing
 // quote is (npos when there is none).
-std::size_t TextScanner::string_end(bool* quotes) {
-  const std::size_t close = detail::closing_quote(bytes_, at_ + 1, quotes);
+std::size_t TextScanner::string_end() {
+  const std::size_t close = detail::closing_quote(bytes_, at_ + 1);
   if (close != std::string_view::npos) at_ = close + 1;
   return close;
 }
@@ -244,25 +243,11 @@ Marks marks64(const char* p) {
   return m;
 }
 
-// The bytes of a block that a backslash escapes. A run of backslashes escapes
-// every second byte from its start, and the byte after it when its length is
-// odd; `carry` says the block starts with an escaped byte, and is set when
-// the next one does.
-std::uint64_t escaped(std::uint64_t backslash, std::uint64_t& carry) {
-  constexpr std::uint64_t kEven = 0x5555555555555555ULL;
-  backslash &= ~carry;  // an escaped backslash escapes nothing
-  const std::uint64_t follows = (backslash << 1) | carry;
-  const std::uint64_t odd_starts = backslash & ~kEven & ~follows;
-  std::uint64_t even_runs = 0;
-  carry = __builtin_add_overflow(odd_starts, backslash, &even_runs) ? 1 : 0;
-  return (kEven ^ (even_runs << 1)) & follows;
-}
-
 }  // namespace
 
 namespace detail {
 
-std::size_t closing_quote(std::string_view bytes, std::size_t body, bool* escaped_quote) {
+std::size_t closing_quote(std::string_view bytes, std::size_t body) {
   // Most long texts hold no quote but their closing one: look for the first
   // quote the fast way, and go block by block only when a backslash escapes
   // it.
@@ -282,10 +267,8 @@ std::size_t closing_quote(std::string_view bytes, std::size_t body, bool* escape
       p = tail;
     }
     const Marks m = marks64(p);
-    const std::uint64_t esc = escaped(m.backslash, carry);
+    const std::uint64_t esc = escaped_bytes(m.backslash, carry);
     const std::uint64_t plain = m.quote & ~esc;
-    const std::uint64_t before = plain == 0 ? ~std::uint64_t{0} : (plain & -plain) - 1;
-    if (escaped_quote != nullptr && (m.quote & esc & before) != 0) *escaped_quote = true;
     if (plain != 0) return at + static_cast<std::size_t>(__builtin_ctzll(plain));
   }
   return std::string_view::npos;

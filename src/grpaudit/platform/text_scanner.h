@@ -70,7 +70,7 @@ class TextScanner {
   bool array(int depth);
   bool key(std::string& out);
   bool text(TextSpans::ByKey& into, const std::string& key);
-  std::size_t string_end(bool* quotes);
+  std::size_t string_end();
   void blank();
   bool eat(char c);
 
@@ -85,9 +85,8 @@ class TextScanner {
 namespace detail {
 
 // In `bytes`, the closing quote of the JSON string whose inside starts at
-// `body`: the first quote that no backslash escapes, or npos. Sets
-// `*escaped_quote` when an escaped quote comes before it.
-std::size_t closing_quote(std::string_view bytes, std::size_t body, bool* escaped_quote);
+// `body`: the first quote that no backslash escapes, or npos.
+std::size_t closing_quote(std::string_view bytes, std::size_t body);
 
 }  // namespace detail
 }  // namespace grpaudit::platform
