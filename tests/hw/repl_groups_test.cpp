@@ -292,5 +292,65 @@ TEST(ReplGroupEntryAsic, ReturnsTheArgumentOrNone) {
   EXPECT_EQ(asic.get_repl_group_entry("1f", "16"), std::nullopt);
 }
 
+TEST(ReplGroupsAsic, AListingAsksAboutVlansAsGroupsReadAloneDo) {
+  // While the whole listing is read, the VLANs are found through an index
+  // by VID; a group read alone searches the tables. Both must give the same
+  // copies and run the same commands, in the same order. VLAN 20 has no
+  // untagged port (its reading stores nothing); the answer for VLAN 30 is
+  // VLAN 31's, so 30 is asked again each time and 31 never; 70000 lies
+  // beyond the index.
+  testing::FakeSwitch sw;
+  sw.port("xe0", "swp1").port("xe1", "swp2");
+  sw.sdk("show portmap", testing::portmap_listing({"xe0 0 1 1", "xe1 0 2 2"}));
+  sw.sdk("l3 intf show", testing::l3_intf_listing({"0 201 0 0 10", "0 202 0 0 20", "0 203 0 0 30",
+                                                   "0 204 0 0 31", "0 205 0 0 70000"}));
+  sw.sdk("vlan show 10", "vlan 10 untagged xe0\n").sdk("ports xe0", "h1\nh2\nxe0(1)\n");
+  sw.sdk("vlan show 20", "vlan 20 tagged xe0\n");
+  sw.sdk("vlan show 30", "vlan 31 untagged xe1\n").sdk("ports xe1", "h1\nh2\nxe1(2)\n");
+  sw.sdk("vlan show 70000", "vlan 70000 untagged xe1\n");
+  const std::vector<std::string> pieces = {
+      "Group 0x1\n\tport xe0, encap id 201\n\tport xe1, encap id 201\n\tport xe0, encap id 202\n",
+      "Group 0x2\n\tport xe1, encap id 202\n\tport xe0, encap id 203\n\tport xe1, encap id 204\n",
+      "Group 0x3\n\tport xe0, encap id 203\n\tport xe1, encap id 205\n\tport xe0, encap id 205\n",
+  };
+  const auto vlan_commands = [](const std::vector<std::string>& lines) {
+    Strings out;
+    for (const auto& line : lines) {
+      if (line.find("\"vlan show") != std::string::npos ||
+          line.find("\"ports") != std::string::npos)
+        out.push_back(line);
+    }
+    return out;
+  };
+  const auto copies = [](const Asic& asic) {
+    Strings out;
+    for (const auto& [id, g] : asic.replication_groups) {
+      for (const auto& e : g.l3_encaps)
+        out.push_back(std::to_string(id) + " " + e.bcm_dport + " " + std::to_string(e.evid));
+    }
+    return out;
+  };
+
+  sw.sdk("multicast show", pieces[0] + pieces[1] + pieces[2]);
+  const testing::TracedSwitch listing{sw};
+  const Asic whole(listing.platform());
+
+  sw.sdk("multicast show", "");
+  const testing::TracedSwitch alone{sw};
+  Asic each(alone.platform());
+  for (const auto& piece : pieces) each._parse_one_multicast_repln_group(piece.substr(5));
+
+  EXPECT_EQ(copies(whole), copies(each));
+  EXPECT_EQ(copies(whole), (Strings{"1 xe0 -1", "1 xe1 10", "1 xe0 20", "2 xe1 20", "2 xe0 30",
+                                    "2 xe1 -1", "3 xe0 30", "3 xe1 -1", "3 xe0 70000"}));
+  EXPECT_EQ(vlan_commands(listing.lines()), vlan_commands(alone.lines()));
+  EXPECT_EQ(
+      vlan_commands(listing.lines()),
+      (Strings{R"({"sdk":"vlan show 10"})", R"({"sdk":"ports xe0"})", R"({"sdk":"vlan show 20"})",
+               R"({"sdk":"vlan show 30"})", R"({"sdk":"ports xe1"})", R"({"sdk":"vlan show 30"})",
+               R"({"sdk":"ports xe1"})", R"({"sdk":"vlan show 70000"})",
+               R"({"sdk":"ports xe1"})"}));
+}
+
 }  // namespace
 }  // namespace grpaudit::hw

@@ -303,6 +303,29 @@ class Asic {
   // read. Flat while AuditIndexes exist.
   const KernVlanEntry* kern_vlan_entry(std::int64_t vid);
 
+  // While the replication group listing is read, vlans and
+  // vlans_without_entry by VID: every routed copy of every group asks
+  // whether its port is untagged in its VLAN, and a tree search among
+  // thousands of VLANs misses the cache at nearly every level. Meanwhile
+  // only _parse_vlan changes them, and it keeps the index in step.
+  class VlansByVid {
+   public:
+    explicit VlansByVid(Asic& asic);
+    ~VlansByVid();
+    VlansByVid(const VlansByVid&) = delete;
+    VlansByVid& operator=(const VlansByVid&) = delete;
+
+   private:
+    Asic& asic_;
+  };
+  // vlans' entry of `vid`; kVlanWithoutEntry when its reading stored none;
+  // null when it was not read.
+  const VlanEntry* vlan_entry(std::int64_t vid) const;
+  void index_vlan(std::int64_t vid, const VlanEntry* entry);
+  static const VlanEntry kVlanWithoutEntry;
+  bool vlans_by_vid_on_ = false;
+  std::vector<const VlanEntry*> vlans_by_vid_;
+
   // _grp_ip2mac into `mac`, whose storage is reused.
   static void grp_ip2mac_into(std::string& mac, std::string_view grp);
 

@@ -284,6 +284,7 @@ hw::ReplGroupContext repl_group_context(Asic& asic) {
 }  // namespace
 
 void Asic::_parse_multicast_repln_groups() {
+  const VlansByVid indexed(*this);
   hw::parse_multicast_show(*sdk_run("multicast show", "multicast show"), repl_group_context(*this),
                            replication_groups);
 }

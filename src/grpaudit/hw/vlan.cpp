@@ -45,9 +45,12 @@ void Asic::_parse_vlan(std::int64_t vid) {
     // The table does not change while this object lives: asking again would
     // only repeat the same two commands.
     vlans_without_entry.insert(vid);
+    index_vlan(vid, &kVlanWithoutEntry);
     return;
   }
-  vlans.insert_or_assign(untagged->vlan, VlanEntry(untagged->vlan, std::move(*ports)));
+  const auto stored =
+      vlans.insert_or_assign(untagged->vlan, VlanEntry(untagged->vlan, std::move(*ports))).first;
+  index_vlan(stored->first, &stored->second);
 }
 
 }  // namespace grpaudit

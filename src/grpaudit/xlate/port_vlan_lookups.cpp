@@ -56,15 +56,55 @@ std::pair<std::int64_t, std::int64_t> Asic::_get_logical_port_and_pvid(
   return {-1, -1};
 }
 
-bool Asic::_is_port_untagged_for_vid(const std::string& dport, std::int64_t vid) {
-  auto it = vlans.find(vid);
-  if (it == vlans.end()) {
-    if (vlans_without_entry.contains(vid)) return false;
-    _parse_vlan(vid);
-    it = vlans.find(vid);
-    if (it == vlans.end()) return false;
+namespace {
+
+// VLAN IDs below this are indexed flat; others are searched as before.
+constexpr std::int64_t kFlatVlanIds = 65536;
+
+}  // namespace
+
+const VlanEntry Asic::kVlanWithoutEntry(-1, {});
+
+Asic::VlansByVid::VlansByVid(Asic& asic) : asic_(asic) {
+  asic_.vlans_by_vid_.clear();
+  asic_.vlans_by_vid_on_ = true;
+  // An entry counts before a reading that stored none.
+  for (const std::int64_t vid : asic_.vlans_without_entry)
+    asic_.index_vlan(vid, &kVlanWithoutEntry);
+  for (const auto& [vid, entry] : asic_.vlans) asic_.index_vlan(vid, &entry);
+}
+
+Asic::VlansByVid::~VlansByVid() {
+  asic_.vlans_by_vid_on_ = false;
+  std::vector<const VlanEntry*>().swap(asic_.vlans_by_vid_);
+}
+
+void Asic::index_vlan(std::int64_t vid, const VlanEntry* entry) {
+  if (!vlans_by_vid_on_ || vid < 0 || vid >= kFlatVlanIds) return;
+  const auto i = static_cast<std::size_t>(vid);
+  if (i >= vlans_by_vid_.size())
+    vlans_by_vid_.resize(std::max<std::size_t>(i + 1, 2 * vlans_by_vid_.size()), nullptr);
+  if (entry == &kVlanWithoutEntry && vlans_by_vid_[i] != nullptr) return;
+  vlans_by_vid_[i] = entry;
+}
+
+const VlanEntry* Asic::vlan_entry(std::int64_t vid) const {
+  if (vlans_by_vid_on_ && vid >= 0 && vid < kFlatVlanIds) {
+    const auto i = static_cast<std::size_t>(vid);
+    return i < vlans_by_vid_.size() ? vlans_by_vid_[i] : nullptr;
   }
-  const auto& ports = it->second.untagged_dports;
+  if (const auto it = vlans.find(vid); it != vlans.end()) return &it->second;
+  return vlans_without_entry.contains(vid) ? &kVlanWithoutEntry : nullptr;
+}
+
+bool Asic::_is_port_untagged_for_vid(const std::string& dport, std::int64_t vid) {
+  const VlanEntry* entry = vlan_entry(vid);
+  if (entry == nullptr) {
+    _parse_vlan(vid);
+    entry = vlan_entry(vid);
+  }
+  if (entry == nullptr || entry == &kVlanWithoutEntry) return false;
+  const auto& ports = entry->untagged_dports;
   return std::find(ports.begin(), ports.end(), dport) != ports.end();
 }
 
