@@ -236,6 +236,50 @@ TEST_F(MrouteEq, AGroupIndexFindsEveryGroupOfAManyAsTheMapDoes) {
   }
 }
 
+TEST_F(MrouteEq, AGroupsIdentitiesAreTheSortedUniqueOnesOfItsCopiesMadeAtOnceOrWhenAsked) {
+  // Copies repeated, tagged and not, names that sort differently from their
+  // ports' order, long names and empty lists; absent groups have none.
+  const auto copy = [](const std::string& port, std::int64_t evid) {
+    return Encap(port, "xe0", -1, -1, evid);
+  };
+  const std::string long_port = "swp" + std::string(300, '7');
+  for (std::int64_t i = 0; i < 300; ++i) {
+    std::vector<Encap> l2, l3;
+    for (std::int64_t j = 0; j < i % 30; ++j) {
+      l3.push_back(copy("swp" + std::to_string((i * 7 + j * 13) % 40), (j % 3 == 0) ? -1 : j % 5));
+      if (j % 4 == 0) l2.push_back(copy(j % 8 == 0 ? long_port : "bond" + std::to_string(j), j));
+    }
+    if (i % 10 == 0) l3.push_back(l3.empty() ? copy("swp1", -1) : l3.front());
+    asic->replication_groups.insert_or_assign(0x3000000 + i,
+                                              ReplicationGroup(0x3000000 + i, l2, l3));
+  }
+  const auto texts = [](const util::TextRun& run) {
+    return std::vector<std::string>(run.begin(), run.end());
+  };
+  for (const bool every_group : {false, true}) {
+    const Asic::AuditIndexes index(*asic, every_group);
+    std::vector<std::string> l3, l2;
+    // Asked in an order of its own, twice: the second answer is the kept one.
+    for (int pass = 0; pass < 2; ++pass) {
+      for (auto it = asic->replication_groups.rbegin(); it != asic->replication_groups.rend();
+           ++it) {
+        const auto& [id, group] = *it;
+        sorted_identities(group.l3_encaps, l3);
+        sorted_identities(group.l2_encaps, l2);
+        index.prefetch(id, false);
+        index.prefetch(id, true);
+        const auto ids = index.identities(id);
+        ASSERT_TRUE(ids.has_value()) << id;
+        EXPECT_EQ(texts(ids->l3), l3) << id;
+        EXPECT_EQ(texts(ids->l2), l2) << id;
+        EXPECT_EQ(std::set<std::string>(l3.begin(), l3.end()), group.get_l3_linux_encaps());
+      }
+    }
+    EXPECT_FALSE(index.identities(0x3000000 + 300).has_value());
+    EXPECT_FALSE(index.identities(-1).has_value());
+  }
+}
+
 TEST_F(MrouteEq, OriginatedAndTerminatedRoutesGoToTheChecker) {
   using enum Asic::MrouteOutcome;
   const std::string from_host = "default, (10.0.0.1,239.1.1.1)";

@@ -23,6 +23,7 @@
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/name_table.h"
+#include "grpaudit/util/text_run.h"
 
 namespace grpaudit {
 
@@ -209,15 +210,31 @@ class Asic {
   // only added).
   class AuditIndexes {
    public:
-    explicit AuditIndexes(Asic& asic);
+    // With `every_group`, the identities of every group are made at once,
+    // in group order (for a comparison of most routes); else each as it is
+    // first asked for.
+    explicit AuditIndexes(Asic& asic, bool every_group = false);
     ~AuditIndexes();
     AuditIndexes(const AuditIndexes&) = delete;
     AuditIndexes& operator=(const AuditIndexes&) = delete;
 
     const ReplicationGroup* find(std::int64_t mcast_grp) const;
+
+    // A group's replication identities, of its routed copies and of its
+    // bridged ones, as sorted_identities gives them: kept compact for the
+    // routes that share the group, which read them rather than its copies.
+    struct GroupIdentities {
+      util::TextRun l3;
+      util::TextRun l2;
+    };
+    // Those of `mcast_grp`, or none when the ASIC has no such group. Valid
+    // until the next call.
+    std::optional<GroupIdentities> identities(std::int64_t mcast_grp) const;
+
     // Brings toward the cache the index slot of `mcast_grp` (`group` false)
-    // or, once that has had time to arrive, the group and the start of its
-    // copies (`group` true). Changes nothing.
+    // or, once that has had time to arrive, the group's identities or, when
+    // they are not made yet, the group and the start of its copies (`group`
+    // true). Changes nothing.
     void prefetch(std::int64_t mcast_grp, bool group) const;
 
    private:
@@ -230,13 +247,22 @@ class Asic {
     struct Slot {
       std::int64_t mcast_grp = 0;
       const ReplicationGroup* group = nullptr;
+      // The group's identities in runs_: [l3_at, l2_at) and [l2_at, end).
+      mutable std::size_t l3_at = kNotMade;
+      mutable std::size_t l2_at = 0;
+      mutable std::size_t end = 0;
     };
+    static constexpr std::size_t kNotMade = static_cast<std::size_t>(-1);
     std::size_t home(std::int64_t mcast_grp) const;
+    const Slot* slot_of(std::int64_t mcast_grp) const;
+    void make_identities(const Slot& slot) const;
 
     Asic& asic_;
     const AuditIndexes* outer_;
     std::vector<Slot> slots_;
     // Filled as the comparison goes (hence mutable):
+    // the groups' identities, end to end;
+    mutable std::vector<char> runs_;
     // kern_vlan_cache by VLAN ID, made once the cache has been read; null
     // where it has no entry.
     mutable bool kern_vlans_made_ = false;

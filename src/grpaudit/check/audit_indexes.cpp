@@ -6,7 +6,8 @@
 
 namespace grpaudit {
 
-Asic::AuditIndexes::AuditIndexes(Asic& asic) : asic_(asic), outer_(asic.audit_indexes_) {
+Asic::AuditIndexes::AuditIndexes(Asic& asic, bool every_group)
+    : asic_(asic), outer_(asic.audit_indexes_) {
   std::size_t size = 16;
   while (size < 2 * asic.replication_groups.size()) size *= 2;
   slots_.resize(size);
@@ -14,7 +15,14 @@ Asic::AuditIndexes::AuditIndexes(Asic& asic) : asic_(asic), outer_(asic.audit_in
   for (const auto& [id, group] : asic.replication_groups) {
     std::size_t i = home(id);
     while (slots_[i].group != nullptr) i = (i + 1) & mask;
-    slots_[i] = Slot{id, &group};
+    slots_[i].mcast_grp = id;
+    slots_[i].group = &group;
+  }
+  if (every_group) {
+    // In the map's order, which is mostly the order the groups were read
+    // and stored in: their copies are read front to back, not one group
+    // here and one there as the routes name them.
+    for (const auto& [id, group] : asic.replication_groups) make_identities(*slot_of(id));
   }
   asic_.audit_indexes_ = this;
 }
@@ -29,13 +37,40 @@ std::size_t Asic::AuditIndexes::home(std::int64_t mcast_grp) const {
   return static_cast<std::size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
 }
 
-const ReplicationGroup* Asic::AuditIndexes::find(std::int64_t mcast_grp) const {
+const Asic::AuditIndexes::Slot* Asic::AuditIndexes::slot_of(std::int64_t mcast_grp) const {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = home(mcast_grp);; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.group == nullptr) return nullptr;
-    if (slot.mcast_grp == mcast_grp) return slot.group;
+    if (slot.mcast_grp == mcast_grp) return &slot;
   }
+}
+
+const ReplicationGroup* Asic::AuditIndexes::find(std::int64_t mcast_grp) const {
+  const Slot* slot = slot_of(mcast_grp);
+  return slot == nullptr ? nullptr : slot->group;
+}
+
+void Asic::AuditIndexes::make_identities(const Slot& slot) const {
+  // Kept from group to group: an audit runs on one thread.
+  static thread_local std::vector<std::string> texts;
+  slot.l3_at = runs_.size();
+  sorted_identities(slot.group->l3_encaps, texts);
+  for (const auto& text : texts) util::append_to_run(runs_, text);
+  slot.l2_at = runs_.size();
+  sorted_identities(slot.group->l2_encaps, texts);
+  for (const auto& text : texts) util::append_to_run(runs_, text);
+  slot.end = runs_.size();
+}
+
+std::optional<Asic::AuditIndexes::GroupIdentities> Asic::AuditIndexes::identities(
+    std::int64_t mcast_grp) const {
+  const Slot* slot = slot_of(mcast_grp);
+  if (slot == nullptr) return std::nullopt;
+  if (slot->l3_at == kNotMade) make_identities(*slot);
+  const char* runs = runs_.data();
+  return GroupIdentities{util::TextRun(runs + slot->l3_at, runs + slot->l2_at),
+                         util::TextRun(runs + slot->l2_at, runs + slot->end)};
 }
 
 void Asic::AuditIndexes::prefetch(std::int64_t mcast_grp, bool group) const {
@@ -45,6 +80,12 @@ void Asic::AuditIndexes::prefetch(std::int64_t mcast_grp, bool group) const {
     return;
   }
   if (slot.group == nullptr || slot.mcast_grp != mcast_grp) return;
+  if (slot.l3_at != kNotMade) {
+    const char* at = runs_.data() + slot.l3_at;
+    for (std::size_t off = 0; off < slot.end - slot.l3_at && off < 4 * 64; off += 64)
+      __builtin_prefetch(at + off);
+    return;
+  }
   __builtin_prefetch(slot.group);
   for (const auto* encaps : {&slot.group->l3_encaps, &slot.group->l2_encaps}) {
     // The first copies, within the list; the rest follow in order, which the

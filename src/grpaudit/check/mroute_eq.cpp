@@ -14,24 +14,6 @@ std::string port_part(const std::string& identity) {
   return identity.substr(0, identity.find('.'));
 }
 
-// The replication identities of a group's entries, sorted and unique: what
-// get_l3_linux_encaps and get_l2_linux_encaps hold, without a set's nodes.
-// Formed in the vector's own strings, which are kept from route to route.
-void identities(const std::vector<Encap>& encaps, std::vector<std::string>& out) {
-  out.resize(encaps.size());
-  for (std::size_t i = 0; i < encaps.size(); ++i) {
-    // Encap::encap2swp, in place.
-    const Encap& e = encaps[i];
-    if (e.evid == -1) {
-      out[i].assign(e.linux_port);
-    } else {
-      util::dot_join_into(out[i], e.linux_port, e.evid);
-    }
-  }
-  std::sort(out.begin(), out.end(), util::bytes_less);
-  out.erase(std::unique(out.begin(), out.end()), out.end());
-}
-
 // Whether `a` holds an identity that `b` lacks; both sorted and unique (in
 // byte-wise order, which is also a std::set<std::string>'s).
 template <typename A, typename B>
@@ -125,33 +107,35 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
     }
   }
 
-  // Kept from route to route: the comparison runs on one thread.
-  static thread_local std::vector<std::string> hw_l3;
-  static thread_local std::vector<std::string> hw_l2;
-  const ReplicationGroup* hw_group = nullptr;
+  const auto compare = [&](const auto& hw_l3, const auto& hw_l2) {
+    if (has_difference(hw_l3, expected.l3)) {
+      hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");
+    }
+    if (has_difference(expected.l3, hw_l3)) {
+      hmroute.oil_mismatch.push_back("kernel has OIFs not in the hw");
+    }
+    if (has_difference(hw_l2, expected.l2)) {
+      hmroute.oil_mismatch.push_back("hw has L2-OIFs not in the kernel");
+    }
+    if (has_difference(expected.l2, hw_l2)) {
+      hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
+    }
+  };
   if (audit_indexes_ != nullptr) {
-    hw_group = audit_indexes_->find(hmroute.grp);
-  } else if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
-    hw_group = &g->second;
-  }
-  if (hw_group != nullptr) {
-    identities(hw_group->l3_encaps, hw_l3);
-    identities(hw_group->l2_encaps, hw_l2);
+    const auto ids = audit_indexes_->identities(hmroute.grp);
+    compare(ids ? ids->l3 : util::TextRun(), ids ? ids->l2 : util::TextRun());
   } else {
-    hw_l3.clear();
-    hw_l2.clear();
-  }
-  if (has_difference(hw_l3, expected.l3)) {
-    hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");
-  }
-  if (has_difference(expected.l3, hw_l3)) {
-    hmroute.oil_mismatch.push_back("kernel has OIFs not in the hw");
-  }
-  if (has_difference(hw_l2, expected.l2)) {
-    hmroute.oil_mismatch.push_back("hw has L2-OIFs not in the kernel");
-  }
-  if (has_difference(expected.l2, hw_l2)) {
-    hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
+    // Kept from route to route: the comparison runs on one thread.
+    static thread_local std::vector<std::string> hw_l3;
+    static thread_local std::vector<std::string> hw_l2;
+    if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
+      sorted_identities(g->second.l3_encaps, hw_l3);
+      sorted_identities(g->second.l2_encaps, hw_l2);
+    } else {
+      hw_l3.clear();
+      hw_l2.clear();
+    }
+    compare(hw_l3, hw_l2);
   }
 
   const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();

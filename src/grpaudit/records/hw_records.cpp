@@ -1,5 +1,7 @@
 #include "grpaudit/records/hw_records.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "grpaudit/util/text.h"
@@ -38,6 +40,21 @@ Encap::Encap(std::string linux_port_, std::string bcm_dport_, std::int64_t intf_
 std::string Encap::encap2swp() const {
   if (evid == -1) return linux_port;
   return util::dot_join(linux_port, evid);
+}
+
+void sorted_identities(const std::vector<Encap>& encaps, std::vector<std::string>& out) {
+  out.resize(encaps.size());
+  for (std::size_t i = 0; i < encaps.size(); ++i) {
+    // encap2swp, formed in the string kept from an earlier call.
+    const Encap& e = encaps[i];
+    if (e.evid == -1) {
+      out[i].assign(e.linux_port);
+    } else {
+      util::dot_join_into(out[i], e.linux_port, e.evid);
+    }
+  }
+  std::sort(out.begin(), out.end(), util::bytes_less);
+  out.erase(std::unique(out.begin(), out.end()), out.end());
 }
 
 std::string Encap::str() const {

@@ -47,6 +47,10 @@ struct Encap {
   std::string str() const;
 };
 
+// The replication identities of `encaps`, sorted byte-wise (as in a
+// std::set<std::string>) and unique, into `out`, whose strings are reused.
+void sorted_identities(const std::vector<Encap>& encaps, std::vector<std::string>& out);
+
 // One multicast replication group of the ASIC.
 struct ReplicationGroup {
   ReplicationGroup(std::int64_t mcast_grp, std::vector<Encap> l2_encaps,
