@@ -267,8 +267,9 @@ class Asic {
     // where it has no entry.
     mutable bool kern_vlans_made_ = false;
     mutable std::vector<const KernVlanEntry*> kern_vlans_;
-    // vlan_riot's answers by VLAN ID, as they are asked; null where not yet.
-    mutable std::vector<const std::int64_t*> riot_;
+    // vlan_riot's answers by VLAN ID, as they are asked; none where not yet.
+    // The answers themselves, not where the map keeps them: one read, not two.
+    mutable std::vector<std::optional<std::int64_t>> riot_;
   };
 
   // --- listing and dumps ----------------------------------------------------
@@ -362,11 +363,13 @@ class Asic {
 
   // An interface resolved as _kern_base_dev_kind_get resolves it; the VLAN
   // is the device's own when `own_vlan`, else the one handed in.
+  // The kind is one of the Asic's own kind names, which stay for its life:
+  // a remembered answer is then one cache line.
   struct BaseDev {
-    std::string kind;
+    const std::string* kind = nullptr;
     std::string dev;
-    bool own_vlan = false;
     std::int64_t vlan = -1;
+    bool own_vlan = false;
   };
   // The resolution of `orig_dev`, remembered: every route asks it for each
   // of its interfaces. Answers are worked out anew whenever a kernel device
@@ -384,11 +387,13 @@ class Asic {
   mutable detail::NameSetIndex linux_ports_index_;
   detail::CacheIndex<KernDevEntry> kern_dev_index_;
   detail::CacheIndex<KernVlanDevEntry> kern_vlan_dev_index_;
-  struct BaseDevMemo {
+  struct alignas(64) BaseDevMemo {
     BaseDev base;
     std::uint64_t generation = 0;
   };
   util::NameTable<BaseDevMemo> base_devs_;
+  // The kinds of devices the resolution has met; never erased.
+  std::set<std::string> kinds_;
   const AuditIndexes* audit_indexes_ = nullptr;
   std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
   std::uint64_t base_devs_generation_ = 1;

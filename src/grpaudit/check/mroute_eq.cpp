@@ -65,7 +65,7 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   for (const auto& oif : oil) base_devs_.prefetch(oif, true);
   if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, true);
   const BaseDev& iif_base = base_dev(iif);
-  const std::string& kind = iif_base.kind;
+  const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;
   const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;
   tmp_encaps.clear();

@@ -77,7 +77,7 @@ std::pair<std::string, std::int64_t> Asic::_kern_get_dev_vlan(const std::string&
 std::tuple<std::string, std::string, std::int64_t> Asic::_kern_base_dev_kind_get(
     const std::string& orig_dev, std::int64_t parent_vlan) {
   const BaseDev& base = base_dev(orig_dev);
-  return {base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan};
+  return {*base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan};
 }
 
 const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
@@ -97,8 +97,9 @@ const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
   auto& memo = base_devs_[orig_dev];
   if (memo.generation == base_devs_generation_) return memo.base;
 
-  BaseDev base{_kern_dev_kind_get(orig_dev), orig_dev};
-  if (base.kind == "vlan") {
+  std::string kind = _kern_dev_kind_get(orig_dev);
+  BaseDev base{nullptr, orig_dev};
+  if (kind == "vlan") {
     // As _kern_get_dev_vlan: VID 0 is not a VLAN, the device stays itself.
     auto [vid, atlink] = _kern_get_vlan_and_atlink(orig_dev);
     if (vid && *vid != 0 && atlink) {
@@ -108,10 +109,11 @@ const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
     }
   }
   // One level only: a VLAN device on a VLAN device yields the lower one, kind "vlan".
-  if (base.dev != orig_dev) base.kind = _kern_dev_kind_get(base.dev);
+  if (base.dev != orig_dev) kind = _kern_dev_kind_get(base.dev);
+  base.kind = &*kinds_.insert(std::move(kind)).first;
 
   stale();
-  if (memo.base.kind != base.kind) memo.base.kind = std::move(base.kind);
+  memo.base.kind = base.kind;
   if (memo.base.dev != base.dev) memo.base.dev = std::move(base.dev);
   memo.base.own_vlan = base.own_vlan;
   memo.base.vlan = base.vlan;

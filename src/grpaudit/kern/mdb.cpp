@@ -136,7 +136,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   const auto add_listed_port = [this](KernMdbEntry& entry, const std::string& port,
                                       std::uint8_t& plain) {
     const BaseDev& base = base_dev(port);
-    if (base.kind != "bond") {
+    if (*base.kind != "bond") {
       plain = 1;
       entry.add_port(port);
       return;
