@@ -352,5 +352,77 @@ TEST(ReplGroupsAsic, AListingAsksAboutVlansAsGroupsReadAloneDo) {
                R"({"sdk":"ports xe1"})"}));
 }
 
+TEST(ReplGroupsAsic, VlansReadInAnyOrderDuringAListingAreStoredAsReadAlone) {
+  // VLANs asked for in no order, up and down, close together and far apart
+  // (beyond the reach of a neighbour in the index), some naming another VLAN
+  // in their answer: the listing stores the same VLANs as groups read one
+  // by one, with the same ports, and asks the same commands.
+  testing::FakeSwitch sw;
+  sw.port("xe0", "swp1").port("xe1", "swp2");
+  sw.sdk("show portmap", testing::portmap_listing({"xe0 0 1 1", "xe1 0 2 2"}));
+  sw.sdk("ports xe0", "h1\nh2\nxe0(1)\n").sdk("ports xe1", "h1\nh2\nxe1(2)\n");
+  std::vector<std::int64_t> vids;
+  for (std::int64_t v = 1; v <= 120; ++v) vids.push_back(v);
+  for (std::int64_t v = 200; v <= 4000; v += 97) vids.push_back(v);
+  vids.push_back(65535);
+  vids.push_back(65536);
+  std::vector<std::string> intfs;
+  std::string listing;
+  for (std::size_t i = 0; i < vids.size(); ++i) {
+    const std::int64_t v = vids[i];
+    intfs.push_back("0 " + std::to_string(1000 + i) + " 0 0 " + std::to_string(v));
+    // Every seventh answer names the VLAN below it, which is then stored too.
+    const std::int64_t named = i % 7 == 3 ? v - 1 : v;
+    sw.sdk("vlan show " + std::to_string(v),
+           "vlan " + std::to_string(named) + " untagged " + (v % 2 == 0 ? "xe0" : "xe1") + "\n");
+  }
+  sw.sdk("l3 intf show", testing::l3_intf_listing(intfs));
+  // The order the copies ask in: a fixed shuffle, then a run down and one up.
+  std::vector<std::size_t> order(vids.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = (i * 37 + 11) % order.size();
+  for (std::size_t i = vids.size(); i-- > 0;) order.push_back(i);
+  for (std::size_t i = 0; i < vids.size(); ++i) order.push_back(i);
+  std::vector<std::string> pieces;
+  for (std::size_t g = 0; g * 8 < order.size(); ++g) {
+    std::string piece = "Group 0x" + std::to_string(g + 1) + "\n";
+    for (std::size_t j = g * 8; j < std::min(order.size(), g * 8 + 8); ++j) {
+      piece += std::string("\tport ") + (j % 2 == 0 ? "xe0" : "xe1") + ", encap id " +
+               std::to_string(1000 + order[j]) + "\n";
+    }
+    pieces.push_back(piece);
+    listing += piece;
+  }
+  const auto stored = [](const Asic& asic) {
+    Strings out;
+    for (const auto& [vid, entry] : asic.vlans) {
+      std::string line = std::to_string(vid) + " " + std::to_string(entry.vid);
+      for (const auto& port : entry.untagged_dports) line += " " + port;
+      out.push_back(line);
+    }
+    return out;
+  };
+
+  sw.sdk("multicast show", listing);
+  const testing::TracedSwitch whole_trace{sw};
+  const Asic whole(whole_trace.platform());
+  sw.sdk("multicast show", "");
+  const testing::TracedSwitch alone_trace{sw};
+  Asic each(alone_trace.platform());
+  for (const auto& piece : pieces) each._parse_one_multicast_repln_group(piece.substr(5));
+
+  EXPECT_EQ(stored(whole), stored(each));
+  EXPECT_EQ(whole.vlans.size(), each.vlans.size());
+  EXPECT_EQ(whole.vlans.size(), 145u);  // some answers name a VLAN asked for already
+  const auto vlan_commands = [](const std::vector<std::string>& lines) {
+    Strings out;
+    for (const auto& line : lines) {
+      if (line.find("\"vlan show") != std::string::npos) out.push_back(line);
+    }
+    return out;
+  };
+  EXPECT_EQ(vlan_commands(whole_trace.lines()), vlan_commands(alone_trace.lines()));
+  EXPECT_FALSE(vlan_commands(whole_trace.lines()).empty());
+}
+
 }  // namespace
 }  // namespace grpaudit::hw

@@ -348,10 +348,19 @@ class Asic {
   // vlans' entry of `vid`; kVlanWithoutEntry when its reading stored none;
   // null when it was not read.
   const VlanEntry* vlan_entry(std::int64_t vid) const;
-  void index_vlan(std::int64_t vid, const VlanEntry* entry);
+  // `node`: vlans' node of an entry stored there.
+  void index_vlan(std::int64_t vid, const VlanEntry* entry,
+                  std::map<std::int64_t, VlanEntry>::iterator node = {});
+  // Where an entry of `vid` goes in vlans, for an insertion that would
+  // otherwise search the tree: the entry above it when the index knows one
+  // close by; else the end, which the map checks and, when wrong, ignores.
+  std::map<std::int64_t, VlanEntry>::iterator vlan_hint(std::int64_t vid);
   static const VlanEntry kVlanWithoutEntry;
   bool vlans_by_vid_on_ = false;
   std::vector<const VlanEntry*> vlans_by_vid_;
+  // Beside it, for the insertions only (the lookups read the one above):
+  // vlans' node where the entry is one of vlans'.
+  std::vector<std::map<std::int64_t, VlanEntry>::iterator> vlan_nodes_by_vid_;
 
   // _grp_ip2mac into `mac`, whose storage is reused.
   static void grp_ip2mac_into(std::string& mac, std::string_view grp);

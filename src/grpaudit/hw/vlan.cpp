@@ -48,9 +48,9 @@ void Asic::_parse_vlan(std::int64_t vid) {
     index_vlan(vid, &kVlanWithoutEntry);
     return;
   }
-  const auto stored =
-      vlans.insert_or_assign(untagged->vlan, VlanEntry(untagged->vlan, std::move(*ports))).first;
-  index_vlan(stored->first, &stored->second);
+  const auto stored = vlans.insert_or_assign(vlan_hint(untagged->vlan), untagged->vlan,
+                                             VlanEntry(untagged->vlan, std::move(*ports)));
+  index_vlan(stored->first, &stored->second, stored);
 }
 
 }  // namespace grpaudit

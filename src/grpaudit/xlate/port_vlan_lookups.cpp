@@ -71,21 +71,43 @@ Asic::VlansByVid::VlansByVid(Asic& asic) : asic_(asic) {
   // An entry counts before a reading that stored none.
   for (const std::int64_t vid : asic_.vlans_without_entry)
     asic_.index_vlan(vid, &kVlanWithoutEntry);
-  for (const auto& [vid, entry] : asic_.vlans) asic_.index_vlan(vid, &entry);
+  for (auto it = asic_.vlans.begin(); it != asic_.vlans.end(); ++it)
+    asic_.index_vlan(it->first, &it->second, it);
 }
 
 Asic::VlansByVid::~VlansByVid() {
   asic_.vlans_by_vid_on_ = false;
   std::vector<const VlanEntry*>().swap(asic_.vlans_by_vid_);
+  std::vector<std::map<std::int64_t, VlanEntry>::iterator>().swap(asic_.vlan_nodes_by_vid_);
 }
 
-void Asic::index_vlan(std::int64_t vid, const VlanEntry* entry) {
+void Asic::index_vlan(std::int64_t vid, const VlanEntry* entry,
+                      std::map<std::int64_t, VlanEntry>::iterator node) {
   if (!vlans_by_vid_on_ || vid < 0 || vid >= kFlatVlanIds) return;
   const auto i = static_cast<std::size_t>(vid);
-  if (i >= vlans_by_vid_.size())
-    vlans_by_vid_.resize(std::max<std::size_t>(i + 1, 2 * vlans_by_vid_.size()), nullptr);
+  if (i >= vlans_by_vid_.size()) {
+    const std::size_t size = std::max<std::size_t>(i + 1, 2 * vlans_by_vid_.size());
+    vlans_by_vid_.resize(size, nullptr);
+    vlan_nodes_by_vid_.resize(size);
+  }
   if (entry == &kVlanWithoutEntry && vlans_by_vid_[i] != nullptr) return;
   vlans_by_vid_[i] = entry;
+  vlan_nodes_by_vid_[i] = node;
+}
+
+std::map<std::int64_t, VlanEntry>::iterator Asic::vlan_hint(std::int64_t vid) {
+  // VLANs are read in the order the groups' copies ask for them, which is
+  // no order: a tree search would miss the cache at nearly every level.
+  constexpr std::size_t kNear = 64;
+  if (vlans_by_vid_on_ && vid >= 0 && vid < kFlatVlanIds) {
+    const auto from = static_cast<std::size_t>(vid) + 1;
+    const std::size_t to = std::min(vlans_by_vid_.size(), from + kNear);
+    for (std::size_t i = from; i < to; ++i) {
+      const VlanEntry* entry = vlans_by_vid_[i];
+      if (entry != nullptr && entry != &kVlanWithoutEntry) return vlan_nodes_by_vid_[i];
+    }
+  }
+  return vlans.end();
 }
 
 const VlanEntry* Asic::vlan_entry(std::int64_t vid) const {
