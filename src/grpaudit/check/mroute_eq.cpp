@@ -59,9 +59,12 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   // _kern_base_dev_kind_get(iif), held by reference: the names are not copied.
   // Every interface of the route is asked about below, one after another,
   // and then the route's replication group: each is asked from memory ahead,
-  // so that the lookups do not each wait for it in turn.
+  // so that the lookups do not each wait for it in turn. The IIF first: it
+  // is asked first.
   if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, false);
+  base_devs_.prefetch(iif, false);
   for (const auto& oif : oil) base_devs_.prefetch(oif, false);
+  base_devs_.prefetch(iif, true);
   for (const auto& oif : oil) base_devs_.prefetch(oif, true);
   if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, true);
   const BaseDev& iif_base = base_dev(iif);
