@@ -1,8 +1,11 @@
 #include "grpaudit/hw/repl_groups.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <iterator>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -64,6 +67,70 @@ class FlatTable {
   std::vector<std::int64_t> values_;  // by position in the range, or of keys_
 };
 
+// For a whole listing, the interface and the VLAN of every encap id a
+// routed copy may print, side by side: a copy asks both, and each table,
+// read at random, outgrows the cache on a large switch. Made only where the
+// ids of both tables lie close together; an id outside them is its own
+// interface, without a VLAN.
+class CopyInterfaces {
+ public:
+  CopyInterfaces(const std::map<std::int64_t, std::int64_t>& nhi,
+                 const std::map<std::int64_t, std::int64_t>& intfs, bool riot) {
+    const auto* ids = riot ? &nhi : nullptr;
+    if (intfs.empty() && (ids == nullptr || ids->empty())) return;
+    std::int64_t first = INT64_MAX;
+    std::int64_t last = INT64_MIN;
+    for (const auto* m : {ids, &intfs}) {
+      if (m == nullptr || m->empty()) continue;
+      first = std::min(first, m->begin()->first);
+      last = std::max(last, std::prev(m->end())->first);
+    }
+    const std::uint64_t count = intfs.size() + (ids == nullptr ? 0 : ids->size());
+    const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
+    if (span >= 4 * count + 64) return;
+    first_ = first;
+    present_.assign(span + 1, false);
+    values_.assign(span + 1, Copy{});
+    const auto find_or = [](const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
+                            std::int64_t none) {
+      const auto it = m.find(key);
+      return it == m.end() ? none : it->second;
+    };
+    for (const auto* m : {ids, &intfs}) {
+      if (m == nullptr) continue;
+      for (const auto& entry : *m) {
+        const std::int64_t encap_id = entry.first;
+        const std::int64_t intf = riot ? find_or(nhi, encap_id, encap_id) : encap_id;
+        const std::uint64_t i =
+            static_cast<std::uint64_t>(encap_id) - static_cast<std::uint64_t>(first_);
+        present_[i] = true;
+        values_[i] = Copy{intf, find_or(intfs, intf, -1)};
+      }
+    }
+    made_ = true;
+  }
+
+  bool made() const { return made_; }
+
+  // The interface and its VLAN for `encap_id`.
+  std::pair<std::int64_t, std::int64_t> at(std::int64_t encap_id) const {
+    const std::uint64_t i =
+        static_cast<std::uint64_t>(encap_id) - static_cast<std::uint64_t>(first_);
+    if (i < present_.size() && present_[i]) return {values_[i].intf, values_[i].vlan};
+    return {encap_id, -1};
+  }
+
+ private:
+  struct Copy {
+    std::int64_t intf = 0;
+    std::int64_t vlan = -1;
+  };
+  bool made_ = false;
+  std::int64_t first_ = 0;
+  std::vector<bool> present_;
+  std::vector<Copy> values_;
+};
+
 // What reading one listing asks of its context about ports and interfaces:
 // a listing names a few hundred ports and some thousands of interfaces in
 // hundreds of thousands of member lines, and every answer stays the same
@@ -75,6 +142,8 @@ class ContextMemo {
   ContextMemo(const ReplGroupContext& ctx, bool whole_listing)
       : ctx_(ctx), indexed_(whole_listing) {
     if (!indexed_) return;
+    copies_.emplace(ctx.l3_intf_nhi, ctx.l3_intfs, ctx.riot_enable);
+    if (copies_->made()) return;
     nhi_.emplace(ctx.l3_intf_nhi);
     intf_vlan_.emplace(ctx.l3_intfs);
   }
@@ -104,18 +173,23 @@ class ContextMemo {
   Words header;
 
   // The interface a printed encap id stands for (with RIOT, a next-hop index
-  // where the daemon knows one).
-  std::int64_t intf(std::int64_t encap_id) const {
-    if (!ctx_.riot_enable) return encap_id;
-    return indexed_ ? nhi_->find_or(encap_id, encap_id)
-                    : find_or(ctx_.l3_intf_nhi, encap_id, encap_id);
-  }
-
-  std::int64_t vlan_of(std::int64_t intf) const {
-    return indexed_ ? intf_vlan_->find_or(intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
+  // where the daemon knows one), and that interface's VLAN (-1: none).
+  std::pair<std::int64_t, std::int64_t> intf_and_vlan(std::int64_t encap_id) const {
+    if (copies_ && copies_->made()) return copies_->at(encap_id);
+    const std::int64_t intf = this->intf(encap_id);
+    return {intf, vlan_of(intf)};
   }
 
  private:
+  std::int64_t intf(std::int64_t encap_id) const {
+    if (!ctx_.riot_enable) return encap_id;
+    return nhi_ ? nhi_->find_or(encap_id, encap_id) : find_or(ctx_.l3_intf_nhi, encap_id, encap_id);
+  }
+
+  std::int64_t vlan_of(std::int64_t intf) const {
+    return intf_vlan_ ? intf_vlan_->find_or(intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
+  }
+
   static std::int64_t find_or(const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
                               std::int64_t none) {
     const auto it = m.find(key);
@@ -154,6 +228,7 @@ class ContextMemo {
 
   const ReplGroupContext& ctx_;
   const bool indexed_;
+  std::optional<CopyInterfaces> copies_;
   std::optional<FlatTable> nhi_;
   std::optional<FlatTable> intf_vlan_;
   std::vector<Slot> slots_;  // size a power of two, at most half used
@@ -193,8 +268,8 @@ std::optional<ReplicationGroup> read_repl_group(std::string_view piece, const Re
       l2_encaps.emplace_back(memo.linux_name(dport), dport, -1, -1, -1);
       continue;
     }
-    intf = memo.intf(intf);
-    const std::int64_t vlan = memo.vlan_of(intf);
+    std::int64_t vlan = -1;
+    std::tie(intf, vlan) = memo.intf_and_vlan(intf);
     const std::int64_t evid = ctx.ivid2evid(dport, vlan);
     l3_encaps.emplace_back(memo.linux_name(dport), dport, intf, vlan, evid);
   }
