@@ -337,6 +337,34 @@ TEST(ReplGroupEntryAsic, ReturnsTheArgumentOrNone) {
   EXPECT_EQ(asic.get_repl_group_entry("1f", "16"), std::nullopt);
 }
 
+// A switch's group listing read whole, and its pieces read one by one on
+// the same switch with an empty listing: the two ways groups are read.
+struct ReadBothWays {
+  ReadBothWays(testing::FakeSwitch& sw, const std::string& listing,
+               const std::vector<std::string>& pieces)
+      : whole_trace((sw.sdk("multicast show", listing), sw)),
+        whole(whole_trace.platform()),
+        alone_trace((sw.sdk("multicast show", ""), sw)),
+        alone(alone_trace.platform()) {
+    for (const auto& piece : pieces) alone._parse_one_multicast_repln_group(piece.substr(5));
+  }
+  testing::TracedSwitch whole_trace;
+  Asic whole;
+  testing::TracedSwitch alone_trace;
+  Asic alone;
+};
+
+// The VLAN commands of a trace, with the port listings they ask or without.
+Strings vlan_commands(const std::vector<std::string>& lines, bool with_ports) {
+  Strings out;
+  for (const auto& line : lines) {
+    if (line.find("\"vlan show") != std::string::npos ||
+        (with_ports && line.find("\"ports") != std::string::npos))
+      out.push_back(line);
+  }
+  return out;
+}
+
 TEST(ReplGroupsAsic, AListingAsksAboutVlansAsGroupsReadAloneDo) {
   // While the whole listing is read, the VLANs are found through an index
   // by VID; a group read alone searches the tables. Both must give the same
@@ -358,15 +386,6 @@ TEST(ReplGroupsAsic, AListingAsksAboutVlansAsGroupsReadAloneDo) {
       "Group 0x2\n\tport xe1, encap id 202\n\tport xe0, encap id 203\n\tport xe1, encap id 204\n",
       "Group 0x3\n\tport xe0, encap id 203\n\tport xe1, encap id 205\n\tport xe0, encap id 205\n",
   };
-  const auto vlan_commands = [](const std::vector<std::string>& lines) {
-    Strings out;
-    for (const auto& line : lines) {
-      if (line.find("\"vlan show") != std::string::npos ||
-          line.find("\"ports") != std::string::npos)
-        out.push_back(line);
-    }
-    return out;
-  };
   const auto copies = [](const Asic& asic) {
     Strings out;
     for (const auto& [id, g] : asic.replication_groups) {
@@ -376,21 +395,14 @@ TEST(ReplGroupsAsic, AListingAsksAboutVlansAsGroupsReadAloneDo) {
     return out;
   };
 
-  sw.sdk("multicast show", pieces[0] + pieces[1] + pieces[2]);
-  const testing::TracedSwitch listing{sw};
-  const Asic whole(listing.platform());
-
-  sw.sdk("multicast show", "");
-  const testing::TracedSwitch alone{sw};
-  Asic each(alone.platform());
-  for (const auto& piece : pieces) each._parse_one_multicast_repln_group(piece.substr(5));
-
-  EXPECT_EQ(copies(whole), copies(each));
-  EXPECT_EQ(copies(whole), (Strings{"1 xe0 -1", "1 xe1 10", "1 xe0 20", "2 xe1 20", "2 xe0 30",
-                                    "2 xe1 -1", "3 xe0 30", "3 xe1 -1", "3 xe0 70000"}));
-  EXPECT_EQ(vlan_commands(listing.lines()), vlan_commands(alone.lines()));
+  const ReadBothWays read(sw, pieces[0] + pieces[1] + pieces[2], pieces);
+  EXPECT_EQ(copies(read.whole), copies(read.alone));
+  EXPECT_EQ(copies(read.whole), (Strings{"1 xe0 -1", "1 xe1 10", "1 xe0 20", "2 xe1 20", "2 xe0 30",
+                                         "2 xe1 -1", "3 xe0 30", "3 xe1 -1", "3 xe0 70000"}));
+  EXPECT_EQ(vlan_commands(read.whole_trace.lines(), true),
+            vlan_commands(read.alone_trace.lines(), true));
   EXPECT_EQ(
-      vlan_commands(listing.lines()),
+      vlan_commands(read.whole_trace.lines(), true),
       (Strings{R"({"sdk":"vlan show 10"})", R"({"sdk":"ports xe0"})", R"({"sdk":"vlan show 20"})",
                R"({"sdk":"vlan show 30"})", R"({"sdk":"ports xe1"})", R"({"sdk":"vlan show 30"})",
                R"({"sdk":"ports xe1"})", R"({"sdk":"vlan show 70000"})",
@@ -447,26 +459,13 @@ TEST(ReplGroupsAsic, VlansReadInAnyOrderDuringAListingAreStoredAsReadAlone) {
     return out;
   };
 
-  sw.sdk("multicast show", listing);
-  const testing::TracedSwitch whole_trace{sw};
-  const Asic whole(whole_trace.platform());
-  sw.sdk("multicast show", "");
-  const testing::TracedSwitch alone_trace{sw};
-  Asic each(alone_trace.platform());
-  for (const auto& piece : pieces) each._parse_one_multicast_repln_group(piece.substr(5));
-
-  EXPECT_EQ(stored(whole), stored(each));
-  EXPECT_EQ(whole.vlans.size(), each.vlans.size());
-  EXPECT_EQ(whole.vlans.size(), 145u);  // some answers name a VLAN asked for already
-  const auto vlan_commands = [](const std::vector<std::string>& lines) {
-    Strings out;
-    for (const auto& line : lines) {
-      if (line.find("\"vlan show") != std::string::npos) out.push_back(line);
-    }
-    return out;
-  };
-  EXPECT_EQ(vlan_commands(whole_trace.lines()), vlan_commands(alone_trace.lines()));
-  EXPECT_FALSE(vlan_commands(whole_trace.lines()).empty());
+  const ReadBothWays read(sw, listing, pieces);
+  EXPECT_EQ(stored(read.whole), stored(read.alone));
+  EXPECT_EQ(read.whole.vlans.size(), read.alone.vlans.size());
+  EXPECT_EQ(read.whole.vlans.size(), 145u);  // some answers name a VLAN asked for already
+  EXPECT_EQ(vlan_commands(read.whole_trace.lines(), false),
+            vlan_commands(read.alone_trace.lines(), false));
+  EXPECT_FALSE(vlan_commands(read.whole_trace.lines(), false).empty());
 }
 
 }  // namespace
