@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "bench_support.h"
 #include "benchmarks.h"
@@ -43,6 +44,47 @@ void measure(benchmark::State& state, const std::vector<std::string>& argv, doub
   state.counters["peak_rss_mb"] = static_cast<double>(peak_kb) / 1024.0;
 }
 
+std::vector<std::string> check_argv(double scale) {
+  return {grpaudit_path(), "check", "--snapshot", snapshot_file(scale)};
+}
+
+// The growth from the default switch to four times it, from runs of the two
+// made side by side: the machine's speed drifts from minute to minute, and a
+// spell at half speed that covers the medians of one size and not the
+// other's skews their ratio, not that of two neighbouring runs. The order
+// alternates, so that neither size always starts on the memory the other has
+// just given back. The iteration's time is the large switch's; `growth` is
+// the median ratio of the repetition's pairs.
+void measure_growth(benchmark::State& state) {
+  std::vector<double> ratios;
+  bool small_first = true;
+  for (auto _ : state) {
+    ProcessRun small;
+    ProcessRun large;
+    if (small_first) {
+      small = run_process(check_argv(1.0));
+      large = run_process(check_argv(4.0));
+    } else {
+      large = run_process(check_argv(4.0));
+      small = run_process(check_argv(1.0));
+    }
+    small_first = !small_first;
+    // Faults are planted, so check exits 1.
+    if (small.status != 1 || large.status != 1 || small.seconds <= 0) {
+      const std::string why =
+          "exit status " + std::to_string(small.status) + " and " + std::to_string(large.status);
+      state.SkipWithError(why.c_str());
+      break;
+    }
+    state.SetIterationTime(large.seconds);
+    ratios.push_back(large.seconds / small.seconds);
+  }
+  if (state.error_occurred()) return;
+  std::sort(ratios.begin(), ratios.end());
+  const std::size_t n = ratios.size();
+  state.counters["growth"] = (ratios[(n - 1) / 2] + ratios[n / 2]) / 2;
+}
+
 }  // namespace
 
 void register_command_benchmarks() {
@@ -50,9 +92,7 @@ void register_command_benchmarks() {
     // Faults are planted, so check exits 1.
     benchmark::RegisterBenchmark(
         ("grpaudit check --snapshot/" + scale_name(scale)).c_str(),
-        [scale](benchmark::State& state) {
-          measure(state, {grpaudit_path(), "check", "--snapshot", snapshot_file(scale)}, scale, 1);
-        })
+        [scale](benchmark::State& state) { measure(state, check_argv(scale), scale, 1); })
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(
@@ -71,6 +111,10 @@ void register_command_benchmarks() {
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("growth: check, 1x and 4x in pairs/4x", measure_growth)
+      ->Iterations(4)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace grpaudit::bench
