@@ -79,7 +79,7 @@ void measure_growth(benchmark::State& state) {
     state.SetIterationTime(large.seconds);
     ratios.push_back(large.seconds / small.seconds);
   }
-  if (state.error_occurred()) return;
+  if (state.error_occurred() || ratios.empty()) return;
   std::sort(ratios.begin(), ratios.end());
   const std::size_t n = ratios.size();
   state.counters["growth"] = (ratios[(n - 1) / 2] + ratios[n / 2]) / 2;
