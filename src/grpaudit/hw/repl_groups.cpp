@@ -19,6 +19,19 @@ namespace grpaudit::hw {
 
 namespace {
 
+// `m`'s value under `key`, or `none`.
+std::int64_t find_or(const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
+                     std::int64_t none) {
+  const auto it = m.find(key);
+  return it == m.end() ? none : it->second;
+}
+
+// The position of id `key` in an array over ids from `first`; wraps to a
+// huge value below `first`, which every bounds check then rejects.
+std::uint64_t offset_from(std::int64_t first, std::int64_t key) {
+  return static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(first);
+}
+
 // An interface table read once per listing and looked up for every member
 // line: an array over the range of its ids where they lie close together
 // (they are numbered in blocks), otherwise its ids in order for a binary
@@ -29,14 +42,13 @@ class FlatTable {
   explicit FlatTable(const std::map<std::int64_t, std::int64_t>& m) {
     if (m.empty()) return;
     first_ = m.begin()->first;
-    const std::uint64_t span =
-        static_cast<std::uint64_t>(std::prev(m.end())->first) - static_cast<std::uint64_t>(first_);
+    const std::uint64_t span = offset_from(first_, std::prev(m.end())->first);
     if (span < 4 * static_cast<std::uint64_t>(m.size()) + 64) {
       dense_ = true;
       present_.assign(span + 1, false);
       values_.assign(span + 1, 0);
       for (const auto& [k, v] : m) {
-        const std::uint64_t i = static_cast<std::uint64_t>(k) - static_cast<std::uint64_t>(first_);
+        const std::uint64_t i = offset_from(first_, k);
         present_[i] = true;
         values_[i] = v;
       }
@@ -52,7 +64,7 @@ class FlatTable {
 
   std::int64_t find_or(std::int64_t key, std::int64_t none) const {
     if (dense_) {
-      const std::uint64_t i = static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(first_);
+      const std::uint64_t i = offset_from(first_, key);
       return i < present_.size() && present_[i] ? values_[i] : none;
     }
     const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
@@ -86,23 +98,17 @@ class CopyInterfaces {
       last = std::max(last, std::prev(m->end())->first);
     }
     const std::uint64_t count = intfs.size() + (ids == nullptr ? 0 : ids->size());
-    const std::uint64_t span = static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first);
+    const std::uint64_t span = offset_from(first, last);
     if (span >= 4 * count + 64) return;
     first_ = first;
     present_.assign(span + 1, false);
     values_.assign(span + 1, Copy{});
-    const auto find_or = [](const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
-                            std::int64_t none) {
-      const auto it = m.find(key);
-      return it == m.end() ? none : it->second;
-    };
     for (const auto* m : {ids, &intfs}) {
       if (m == nullptr) continue;
       for (const auto& entry : *m) {
         const std::int64_t encap_id = entry.first;
         const std::int64_t intf = riot ? find_or(nhi, encap_id, encap_id) : encap_id;
-        const std::uint64_t i =
-            static_cast<std::uint64_t>(encap_id) - static_cast<std::uint64_t>(first_);
+        const std::uint64_t i = offset_from(first_, encap_id);
         present_[i] = true;
         values_[i] = Copy{intf, find_or(intfs, intf, -1)};
       }
@@ -114,8 +120,7 @@ class CopyInterfaces {
 
   // The interface and its VLAN for `encap_id`.
   std::pair<std::int64_t, std::int64_t> at(std::int64_t encap_id) const {
-    const std::uint64_t i =
-        static_cast<std::uint64_t>(encap_id) - static_cast<std::uint64_t>(first_);
+    const std::uint64_t i = offset_from(first_, encap_id);
     if (i < present_.size() && present_[i]) return {values_[i].intf, values_[i].vlan};
     return {encap_id, -1};
   }
@@ -188,12 +193,6 @@ class ContextMemo {
 
   std::int64_t vlan_of(std::int64_t intf) const {
     return intf_vlan_ ? intf_vlan_->find_or(intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
-  }
-
-  static std::int64_t find_or(const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
-                              std::int64_t none) {
-    const auto it = m.find(key);
-    return it == m.end() ? none : it->second;
   }
 
   // Linux names by SDK port: an open-addressed table with a hash cheaper
