@@ -18,6 +18,10 @@ int main(int argc, char** argv) {
   app.add_option("--scale", params.scale, "Size factor; 1 is the default large switch")
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
+  app.add_option("--layout", params.layout,
+                 "How the listings are printed: 0 is the default layout, any other number a "
+                 "layout of its own")
+      ->capture_default_str();
   app.add_flag("--summary", summary, "Print what the switch holds and the expected statuses");
   app.add_option("FILE", path, "The snapshot to write")->required();
   CLI11_PARSE(app, argc, argv);

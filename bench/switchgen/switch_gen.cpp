@@ -1,5 +1,8 @@
 #include "switch_gen.h"
 
+#include "grpaudit/util/text.h"
+#include "layout.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -115,7 +118,8 @@ std::uint32_t ip4_value(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::
 
 class Builder {
  public:
-  explicit Builder(const Params& p) : rng_(p.seed ^ 0x6772706175646974ULL), scale_(p.scale) {}
+  explicit Builder(const Params& p)
+      : rng_(p.seed ^ 0x6772706175646974ULL), scale_(p.scale), layout_(p.layout) {}
 
   Generated build() {
     make_ports();
@@ -276,8 +280,8 @@ class Builder {
     }
     std::set<std::size_t> phys;
     for (const std::size_t d : listeners) {
-      mdb_lines_ += fmt::format("dev br0 port {} grp {} temp vid {}   {}.{:02}\n", devs_[d].name,
-                                addr, v.vid, 100 + rng_.below(160), rng_.below(100));
+      mdb_lines_ += fmt::format("dev br0 port {} grp {} temp vid {}{}{}.{:02}\n", devs_[d].name,
+                                addr, v.vid, timer_gap(), 100 + rng_.below(160), rng_.below(100));
       phys.insert(devs_[d].phys.begin(), devs_[d].phys.end());
     }
     for (const std::size_t rp : router_ports_) {
@@ -445,17 +449,36 @@ class Builder {
   void vlan_show(std::int64_t vid, const std::vector<std::size_t>& members, std::size_t untagged) {
     const std::vector<std::size_t> u{untagged};
     const std::string list = port_list(u);
+    // The VLAN's number and its untagged ports, each after one blank, on one line.
     sdk(fmt::format("vlan show {}", vid),
-        fmt::format("vlan {}\tports {} (0x{:08x}), untagged {} (0x{:08x}) MCAST_FLOOD_UNKNOWN\n",
-                    vid, port_list(members), bitmap_word(members), list, bitmap_word(u)));
-    sdk("ports " + list,
+        layout_.lines(
+            fmt::format("vlan {}{}ports {} (0x{:08x}), untagged {} (0x{:08x}){}"
+                        "MCAST_FLOOD_UNKNOWN\n",
+                        vid, layout_.is_default() ? "\t" : layout_.gap(), port_list(members),
+                        bitmap_word(members), list, bitmap_word(u), layout_.gap()),
+            {.blanks = true}));
+    // Two title lines, then one port per line, named by its first word.
+    const Port& p = ports_[untagged];
+    std::string rows =
         "                 ena/        speed/ link auto    STP                  lrn  inter   max  "
         " cut   loop\n"
         "           port  link  Lns   duplex scan neg?   state   pause  discrd ops   face frame "
-        " thru?  back\n" +
-            fmt::format("{:>10}({:>3})  up     1   10G  FD   SW  No   Forward          None   FA "
-                        "   SFI  9412    No\n",
-                        ports_[untagged].sdk, ports_[untagged].logical));
+        " thru?  back\n";
+    if (layout_.is_default()) {
+      rows += fmt::format(
+          "{:>10}({:>3})  up     1   10G  FD   SW  No   Forward          None   FA "
+          "   SFI  9412    No\n",
+          p.sdk, p.logical);
+    } else {
+      rows += fmt::format("{}{}({}){}", layout_.gap(), p.sdk, p.logical, layout_.gap());
+      for (const char* word :
+           {"up", "1", "10G", "FD", "SW", "No", "Forward", "None", "FA", "SFI", "9412", "No"}) {
+        rows += word;
+        rows += layout_.gap();
+      }
+      rows += "\n";
+    }
+    sdk("ports " + list, layout_.lines(std::move(rows), {}));
   }
 
   void sdk(const std::string& cmd, std::string out) {
@@ -463,51 +486,62 @@ class Builder {
   }
 
   void write_sdk() {
-    std::string s = "          pipe  logical  physical  idb  mmu  ucode\n";
-    for (const Port& p : ports_) {
-      s += fmt::format("{:<10}0     {:<9}{:<10}{:<5}{:<5}{}\n", p.sdk, p.logical, p.logical,
-                       p.logical, p.logical, p.logical);
-    }
+    // The port name has no title; "logical" titles the column after it.
+    Table portmap(layout_,
+                  {{"          "},
+                   {"pipe  "},
+                   {"logical  "},
+                   {"physical  "},
+                   {"idb  "},
+                   {"mmu  "},
+                   {"ucode"}},
+                  Table::Extras::kAnywhere);
+    std::string s = portmap.header() + "\n";
+    const auto port_row = [&](const std::string& sdk_name, std::int64_t n) {
+      portmap.row(s, {fmt::format("{:<10}", sdk_name), "0     ", fmt::format("{:<9}", n),
+                      fmt::format("{:<10}", n), fmt::format("{:<5}", n), fmt::format("{:<5}", n),
+                      fmt::format("{}", n)});
+    };
+    for (const Port& p : ports_) port_row(p.sdk, p.logical);
     // A management port the port table does not name.
-    const std::size_t ce = ports_.size() + 1;
-    s += fmt::format("{:<10}0     {:<9}{:<10}{:<5}{:<5}{}\n", "ce0", ce, ce, ce, ce, ce);
-    sdk("show portmap", std::move(s));
+    port_row("ce0", static_cast<std::int64_t>(ports_.size() + 1));
+    sdk("show portmap", layout_.lines(std::move(s), {}));
+
+    std::vector<std::string> pvlan;
+    for (const Port& p : ports_)
+      pvlan.push_back(fmt::format("Port {} default VLAN is {}", p.sdk, p.pvid));
+    pvlan.push_back("Port ce0 default VLAN is 1");
+    layout_.shuffle(pvlan);
+    s.clear();
+    for (const auto& line : pvlan) {
+      s += line;
+      if (layout_.one_in(4)) s += std::string(layout_.gap()) + "(untagged)";
+      s += "\n";
+    }
+    sdk("pvlan show", layout_.lines(std::move(s), {.blanks = true,
+                                                   .trailer = {"Total 2 port VLANs"},
+                                                   .banner = {"Unit 0 port VLANs:"}}));
+
+    write_l3_intfs();
 
     s.clear();
-    for (const Port& p : ports_) s += fmt::format("Port {} default VLAN is {}\n", p.sdk, p.pvid);
-    s += "Port ce0 default VLAN is 1\n";
-    sdk("pvlan show", std::move(s));
+    for (const auto& [lport, wire, ivid] : xlates_) s += xlate_line(lport, wire, ivid);
+    sdk("vlan translate show", layout_.lines(std::move(s), {}));
 
-    s = fmt::format(
-        "Unit 0, free L3INTF entries: {}\n"
-        "Unit  Intf  VRF Group VLAN    Source Mac     MTU TTL Tunnel InnerVlan  NATRealm\n"
-        "------------------------------------------------------------------------------\n",
-        l3_.size() < 16384 ? 16384 - l3_.size() : 0);
-    for (const auto& [intf, vlan] : l3_) {
-      s += fmt::format(
-          "0     {:<5} 0   0     {:<4} 44:38:39:00:00:01 9216 0   0      0          0\n", intf,
-          vlan);
-    }
-    sdk("l3 intf show", std::move(s));
-
-    s.clear();
-    for (const auto& [lport, wire, ivid] : xlates_) {
-      s += fmt::format("modid = 0 port = {}, old_vid={}, new_vid={}, prio=-1\n", lport, wire, ivid);
-    }
-    sdk("vlan translate show", std::move(s));
-
-    sdk("sc L3IngressMode", "0x1\n");
+    sdk("sc L3IngressMode",
+        layout_.lines(layout_.one_in(2) ? " 0x00000001 \n" : "0x1\n", {.blanks = true}));
     sdk("listmem VLAN",
-        "Memory: VLAN.ipipe0 address 0x1c000000\n"
-        "Flags: valid cachable\n"
-        "Entries: 4096 with indices 0-4095 (0x0-0xfff), each 44 bytes 11 words\n"
-        "Entry mask: 0xffffffff 0xffffffff 0xffffffff 0xffffffff 0x000fffff\n"
-        "Fields: 5\n"
-        "    VALID<0>\n"
-        "    STG<9:1>\n"
-        "    L3_IIF<22:10>\n"
-        "    PORT_BITMAP<150:23>\n"
-        "    EVEN_PARITY<343>\n");
+        layout_.lines("Memory: VLAN.ipipe0 address 0x1c000000\n"
+                      "Flags: valid cachable\n"
+                      "Entries: 4096 with indices 0-4095 (0x0-0xfff), each 44 bytes 11 words\n"
+                      "Entry mask: 0xffffffff 0xffffffff 0xffffffff 0xffffffff 0x000fffff\n"
+                      "Fields: 5\n"
+                      "    VALID<0>\n"
+                      "    STG<9:1>\n"
+                      "    L3_IIF<22:10>\n"
+                      "    PORT_BITMAP<150:23>\n"
+                      "    EVEN_PARITY<343>\n",
+                      {.blanks = true}));
     auto& vlan_table = out_.snapshot.sdk_tables["VLAN"];
     for (const auto& [vlan, iif] : l3iif_) vlan_table[std::to_string(vlan)] = {{"L3_IIF", iif}};
 
@@ -520,14 +554,118 @@ class Builder {
     write_routes();
   }
 
+  void write_l3_intfs() {
+    // "Intf" and "VLAN" are found by their titles, without correction: a
+    // title longer than its value stands after both.
+    Table intfs(layout_,
+                {{"Unit  "},
+                 {"Intf  "},
+                 {"VRF "},
+                 {"Group "},
+                 {"VLAN    "},
+                 {"Source Mac     ", 1},
+                 {"MTU "},
+                 {"TTL "},
+                 {"Tunnel "},
+                 {"InnerVlan  "},
+                 {"NATRealm"}},
+                Table::Extras::kAnywhere);
+    std::string s =
+        fmt::format("Unit 0, free L3INTF entries: {}\n",
+                    l3_.size() < 16384 ? 16384 - l3_.size() : 0) +
+        intfs.header() +
+        "\n------------------------------------------------------------------------------\n";
+    for (const auto& [intf, vlan] : l3_) {
+      intfs.row(
+          s, {"0     ", fmt::format("{:<5} ", intf), "0   ", "0     ", fmt::format("{:<4} ", vlan),
+              "44:38:39:00:00:01 ", "9216 ", "0   ", "0      ", "0          ", "0"});
+    }
+    // Rows with fewer words than VLAN's position are skipped.
+    const std::int64_t vlan_at = intfs.word_position("VLAN");
+    Layout::Lines lines{.head = 3, .blanks = vlan_at > 0};
+    if (vlan_at > 1) lines.trailer = {"--"};
+    sdk("l3 intf show", layout_.lines(std::move(s), lines));
+
+    // Egress objects by word position: the id first, the MAC second, the
+    // L3 multicast field eleventh; nothing among the rows.
+    Table egress(layout_,
+                 {{"Entry  ", 0},
+                  {"Mac                 ", 1},
+                  {"Vlan ", 2},
+                  {"INTF ", 3},
+                  {"PORT ", 4},
+                  {"MOD ", 5},
+                  {"MPLS_LABEL ", 6},
+                  {"ToCpu ", 7},
+                  {"Drop ", 8},
+                  {"RefCount ", 9},
+                  {"L3MC", 10}},
+                 Table::Extras::kAtEnd);
+    s = "Unit 0, egress objects:\n" + egress.header() + "\n--\n";
+    for (const auto& [intf, vlan] : l3_) {
+      egress.row(s, {fmt::format("{}  ", nhi(intf)), "44:38:39:00:00:01   ",
+                     fmt::format("{:<4} ", vlan), fmt::format("{:<4} ", intf), "xe0  ", "0    ",
+                     "-1         ", "no    ", "no   ", "2        ", intf % 2 == 0 ? "yes" : "no"});
+    }
+    sdk("l3 egress show", layout_.lines(std::move(s), {}));
+  }
+
+  // One translation: its fields by name, separated by commas, in any order.
+  std::string xlate_line(std::int64_t lport, std::int64_t wire, std::int64_t ivid) {
+    if (layout_.is_default()) {
+      return fmt::format("modid = 0 port = {}, old_vid={}, new_vid={}, prio=-1\n", lport, wire,
+                         ivid);
+    }
+    const auto eq = [this] {
+      static constexpr std::string_view kEq[] = {"=", " = ", "\t=", "= "};
+      return kEq[layout_.below(std::size(kEq))];
+    };
+    std::vector<std::string> fields{layout_.one_in(3) ? fmt::format("port{}{}", eq(), lport)
+                                                      : fmt::format("modid = 0 port = {}", lport),
+                                    fmt::format("old_vid{}{}", eq(), wire),
+                                    fmt::format("new_vid{}{}", eq(), ivid),
+                                    fmt::format("prio{}-1", eq())};
+    if (layout_.one_in(3)) fields.push_back(fmt::format("keep{}0", eq()));
+    layout_.shuffle(fields);
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i > 0) line += layout_.one_in(2) ? "," : std::string(",") + std::string(layout_.gap());
+      line += fields[i];
+    }
+    return line + "\n";
+  }
+
   void write_groups() {
     std::string s;
     s.reserve(groups_.size() * 640);
+    // A member line starts with white space; its port and encap id are
+    // written as the pattern has them, and what follows the id is not read.
     const auto member = [&](std::size_t port, std::int64_t encap) {
-      fmt::format_to(std::back_inserter(s), "\tport {}, encap id {}\n", ports_[port].sdk, encap);
+      if (layout_.is_default()) {
+        fmt::format_to(std::back_inserter(s), "\tport {}, encap id {}\n", ports_[port].sdk, encap);
+        return;
+      }
+      static constexpr std::string_view kIndents[] = {"\t", "  ", " \t", "        "};
+      fmt::format_to(std::back_inserter(s), "{}port {}, encap id {}{}\n",
+                     kIndents[layout_.below(std::size(kIndents))], ports_[port].sdk, encap,
+                     layout_.one_in(4) ? std::string(layout_.gap()) + "(valid)" : "");
+    };
+    const auto header = [&](std::size_t id, std::string_view type) {
+      switch (layout_.below(3)) {
+        case 0:
+          fmt::format_to(std::back_inserter(s), "Group 0x{:x} ({})\n", id, type);
+          break;
+        case 1:
+          fmt::format_to(std::back_inserter(s), "Group{}{:x}{}{}\n", layout_.gap(), id,
+                         layout_.gap(), type);
+          break;
+        default:
+          fmt::format_to(std::back_inserter(s), "Group 0X{:X} {}\n", id, type);
+          break;
+      }
     };
     for (const Group& g : groups_) {
-      fmt::format_to(std::back_inserter(s), "Group 0x{:x} (IPMC)\n", 0x2000000 + g.index);
+      header(0x2000000 + g.index, "IPMC");
       std::vector<std::pair<std::size_t, std::int64_t>> routed;
       for (const Oif& o : g.oil) routed.insert(routed.end(), o.copies.begin(), o.copies.end());
       const std::size_t g0 = g.index - 1;
@@ -535,18 +673,25 @@ class Builder {
       for (const auto& [port, intf] : routed) member(port, nhi(intf));
       for (const std::size_t port : g.bridged) member(port, -1);
       if (g0 % kFaultPeriod == kExtraBridged) member(routed_.front().port, -1);
-      if (g0 % 50 == 0) s += "\tport cpu0, encap id -1\n";
+      if (g0 % 50 == 0) member_cpu(s);
       // A bridged-only group of the same VLAN, which routes never use.
       if (g0 % 500 == 0) {
-        fmt::format_to(std::back_inserter(s), "Group 0x{:x} (L2)\n", 0x1000000 + g.index);
+        header(0x1000000 + g.index, "L2");
         for (const std::size_t port : g.bridged) member(port, -1);
       }
     }
     for (const std::size_t index : term_groups_) {
-      fmt::format_to(std::back_inserter(s), "Group 0x{:x} (IPMC)\n\tport cpu0, encap id -1\n",
-                     0x2000000 + index);
+      header(0x2000000 + index, "IPMC");
+      member_cpu(s);
     }
-    sdk("multicast show", std::move(s));
+    sdk("multicast show", layout_.lines(std::move(s), {.blanks = true,
+                                                       .trailer = {"Total 2 multicast groups"},
+                                                       .banner = {"Unit 0 multicast:"}}));
+  }
+
+  void member_cpu(std::string& s) {
+    s += layout_.is_default() ? "\t" : layout_.gap();
+    s += "port cpu0, encap id -1\n";
   }
 
   static std::uint32_t addr_value(const std::string& dotted) {
@@ -564,25 +709,34 @@ class Builder {
   }
 
   void write_routes() {
-    std::string table =
-        "SRC IP ADDRESS    MC IP ADDRESS     GROUP       VLAN  VRF  Hit  Cos\n"
-        "------------------------------------------------------------------------\n";
+    // "SRC" and "MC" are titled with three words and hold one: they stand
+    // first, in this order, where the reader's corrections expect them.
+    Table ipmc(layout_,
+               {{"SRC IP ADDRESS    ", 0},
+                {"MC IP ADDRESS     ", 1},
+                {"GROUP       ", 2},
+                {"VLAN  ", 2},
+                {"VRF  ", 2},
+                {"Hit  ", 2},
+                {"Cos", 2}},
+               Table::Extras::kAnywhere);
+    std::string table = ipmc.header() + "\n";
+    table += layout_.one_in(3)
+                 ? "\n"
+                 : "------------------------------------------------------------------------\n";
     std::string mem;
     table.reserve(hw_.size() * 80);
     mem.reserve(hw_.size() * 200);
+    std::vector<std::size_t> order(hw_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    layout_.shuffle(order);
     std::size_t entry = 2048;
-    for (const HwRoute& r : hw_) {
-      fmt::format_to(std::back_inserter(table), "{:<18}{:<18}0x{:<10x}{:<6}{:<5}y    0\n", r.src,
-                     r.grp, r.index, r.iif, r.vrf);
-      fmt::format_to(std::back_inserter(mem), "L3_ENTRY_IPV4_MULTICAST.ipipe0[{}]: <", entry);
-      if (r.vrf != 0) fmt::format_to(std::back_inserter(mem), "VRF_ID={},", r.vrf);
-      mem += "VALID_1=1,VALID_0=1,";
-      const std::uint32_t src = addr_value(r.src);
-      if (src != 0) fmt::format_to(std::back_inserter(mem), "SOURCE_IP_ADDR=0x{:x},", src);
-      fmt::format_to(std::back_inserter(mem),
-                     "L3MC_INDEX={:x},KEY_TYPE_1=7,KEY_TYPE_0=6,GROUP_IP_ADDR=0x{:x},"
-                     "EXPECTED_L3_IIF=0x{:x}>\n",
-                     r.index, addr_value(r.grp), r.iif);
+    for (const std::size_t i : order) {
+      const HwRoute& r = hw_[i];
+      ipmc.row(table, {fmt::format("{:<18}", r.src), fmt::format("{:<18}", r.grp), group_field(r),
+                       fmt::format("{:<6}", r.iif), fmt::format("{:<5}", r.vrf), "y    ", "0"});
+      fmt::format_to(std::back_inserter(mem), "L3_ENTRY_IPV4_MULTICAST.ipipe0[{}]: <{}>\n", entry,
+                     mem_fields(r));
       entry += 4;
       // Free slots of the memory print their key bits only.
       if (entry % 256 == 0) {
@@ -591,27 +745,108 @@ class Builder {
         entry += 4;
       }
     }
-    sdk("ipmc table show", std::move(table));
-    sdk("dump chg l3_entry_ipv4_multicast", std::move(mem));
+    // A route row has more words than GROUP's position less four (at least
+    // two); a line of one word is skipped.
+    sdk("ipmc table show",
+        layout_.lines(std::move(table), {.head = 2, .blanks = true, .trailer = {"----"}}));
+    sdk("dump chg l3_entry_ipv4_multicast",
+        layout_.lines(std::move(mem), {.blanks = true,
+                                       .trailer = {"Total entries: 2"},
+                                       .banner = {"Unit 0 L3_ENTRY_IPV4_MULTICAST:"}}));
 
     auto& vrfs = out_.snapshot.vrfs;
     for (std::size_t i = 0; i < std::size(kVrfNames); ++i) vrfs[std::to_string(i)] = kVrfNames[i];
   }
 
+  // The route's group index, with or without the prefix, the group type
+  // bits or capitals.
+  std::string group_field(const HwRoute& r) {
+    switch (layout_.below(4)) {
+      case 0:
+        return fmt::format("0x{:<10x}", r.index);
+      case 1:
+        return fmt::format("{:x}", r.index);
+      case 2:
+        return fmt::format("0x{:x}", 0x2000000 + r.index);
+      default:
+        return fmt::format("0X{:X}", r.index);
+    }
+  }
+
+  // An entry's fields, NAME=VALUE by commas, in any order among fields no
+  // reader knows, with the numbers written in any of the forms read.
+  std::string mem_fields(const HwRoute& r) {
+    const std::uint32_t src = addr_value(r.src);
+    if (layout_.is_default()) {
+      std::string f;
+      if (r.vrf != 0) f += fmt::format("VRF_ID={},", r.vrf);
+      f += "VALID_1=1,VALID_0=1,";
+      if (src != 0) f += fmt::format("SOURCE_IP_ADDR=0x{:x},", src);
+      return f + fmt::format(
+                     "L3MC_INDEX={:x},KEY_TYPE_1=7,KEY_TYPE_0=6,GROUP_IP_ADDR=0x{:x},"
+                     "EXPECTED_L3_IIF=0x{:x}",
+                     r.index, addr_value(r.grp), r.iif);
+    }
+    std::vector<std::string> fields{"KEY_TYPE_1=7", "KEY_TYPE_0=6"};
+    if (r.vrf != 0 || layout_.one_in(2)) {
+      fields.push_back(layout_.one_in(2) ? fmt::format("VRF_ID={}", r.vrf)
+                                         : fmt::format("VRF_ID=0x{:x}", r.vrf));
+    }
+    switch (layout_.below(4)) {
+      case 0:
+        fields.insert(fields.end(), {"VALID_0=1", "VALID_1=0"});
+        break;
+      case 1:
+        fields.push_back("VALID_1=1");
+        break;
+      default:
+        fields.insert(fields.end(), {"VALID_0=1", "VALID_1=1"});
+        break;
+    }
+    if (src != 0 || layout_.one_in(2)) fields.push_back(fmt::format("SOURCE_IP_ADDR={:x}", src));
+    fields.push_back(layout_.one_in(2) ? fmt::format("L3MC_INDEX={:x}", r.index)
+                                       : fmt::format("L3MC_INDEX=0x{:x}", r.index));
+    fields.push_back(fmt::format("GROUP_IP_ADDR=0x{:x}", addr_value(r.grp)));
+    fields.push_back(layout_.one_in(2) ? fmt::format("EXPECTED_L3_IIF={}", r.iif)
+                                       : fmt::format("EXPECTED_L3_IIF=0x{:x}", r.iif));
+    if (layout_.one_in(2)) fields.push_back("HIT=0");
+    if (layout_.one_in(2)) fields.push_back("EVEN_PARITY=1");
+    layout_.shuffle(fields);
+    std::string f;
+    for (const auto& field : fields) f += (f.empty() ? "" : ",") + field;
+    return f;
+  }
+
   // --- kernel -------------------------------------------------------------
+
+  // Before the timers of the bridge's multicast database lines, which no
+  // reader reads.
+  std::string timer_gap() { return layout_.is_default() ? "   " : std::string(layout_.gap()); }
 
   void host_cmd(const std::string& cmd, std::string out, int status = 0) {
     out_.snapshot.host_commands[cmd] = platform::HostCommand{status, std::move(out)};
   }
 
+  // The kind is the first word of the third line, however indented; lines
+  // after it are not read.
   void link_show(const std::string& dev, std::size_t ifindex, const std::string& kind_line) {
+    const std::string_view indent = layout_.is_default() ? "    " : layout_.gap();
     host_cmd("/bin/ip -d link show " + dev,
-             fmt::format("{}: {}: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 9216 qdisc noqueue state "
-                         "UP mode DEFAULT group default qlen 1000\n"
-                         "    link/ether 44:38:39:00:00:aa brd ff:ff:ff:ff:ff:ff promiscuity 0 "
-                         "minmtu 68 maxmtu 65535 \n"
-                         "    {}\n",
-                         ifindex, dev, kind_line));
+             layout_.lines(
+                 fmt::format("{}: {}: <BROADCAST,MULTICAST,UP,LOWER_UP> mtu 9216 qdisc noqueue "
+                             "state UP mode DEFAULT group default qlen 1000\n"
+                             "{}link/ether 44:38:39:00:00:aa brd ff:ff:ff:ff:ff:ff promiscuity 0 "
+                             "minmtu 68 maxmtu 65535 \n"
+                             "{}{}\n",
+                             ifindex, dev, indent, indent, kind_line),
+                 {.head = 3,
+                  .blanks = true,
+                  .trailer = {"    addrgenmode eui64 numtxqueues 1 numrxqueues 1"}}));
+  }
+
+  // A file of the kernel's: line ends of any kind, nothing added.
+  void host_file(const std::string& path, std::string text) {
+    out_.snapshot.host_files[path] = layout_.lines(std::move(text), {});
   }
 
   void write_kernel() {
@@ -628,17 +863,22 @@ class Builder {
     }
 
     host_cmd("ls /quorvex/hwprogd/debug/mroute/info", "", 2);
+    // Next hops by word position: the interface second, the index sixth.
+    Table nhis(layout_, {{""}, {""}, {""}, {""}, {""}, {""}, {""}, {""}}, Table::Extras::kAtEnd);
     std::string s = "mroute debug info\n";
     for (const auto& [intf, vlan] : l3_) {
-      s += fmt::format("intf {} vlan {} nhi {} mac 44:38:39:00:00:01\n", intf, vlan, nhi(intf));
+      nhis.row(s, {"intf ", fmt::format("{} ", intf), "vlan ", fmt::format("{} ", vlan), "nhi ",
+                   fmt::format("{} ", nhi(intf)), "mac ", "44:38:39:00:00:01"});
     }
-    host_cmd("cat /quorvex/hwprogd/debug/mroute/info", std::move(s));
+    // Lines without "nhi", or with it and fewer than six words, are skipped.
+    host_cmd("cat /quorvex/hwprogd/debug/mroute/info",
+             layout_.lines(std::move(s), {.blanks = true, .trailer = {"end of nhi list"}}));
 
     std::size_t ifindex = ports_.size() + 2;
     link_show("br0", ifindex++,
               "bridge forward_delay 1500 hello_time 200 max_age 2000 ageing_time 30000 "
               "stp_state 0 priority 32768 vlan_filtering 1 vlan_protocol 802.1Q");
-    snap.host_files["/sys/class/net/br0/bridge/vlan_filtering"] = "1\n";
+    host_file("/sys/class/net/br0/bridge/vlan_filtering", "1\n");
     std::vector<std::string> brif;
     for (const auto& d : devs_) brif.push_back(d.name);
     std::sort(brif.begin(), brif.end());
@@ -650,20 +890,30 @@ class Builder {
                 "bond mode 802.3ad miimon 100 updelay 0 downdelay 0 use_carrier 1 "
                 "xmit_hash_policy layer3+4");
       snap.host_dirs["/sys/class/net/" + bond + "/bonding"] = {"slaves", "mode", "miimon"};
-      snap.host_files["/sys/class/net/" + bond + "/bonding/slaves"] =
-          ports_[bond_link(b, 0)].linux_name + " " + ports_[bond_link(b, 1)].linux_name + "\n";
+      host_file("/sys/class/net/" + bond + "/bonding/slaves",
+                ports_[bond_link(b, 0)].linux_name + std::string(layout_.gap()) +
+                    ports_[bond_link(b, 1)].linux_name + "\n");
     }
 
-    std::string vlan_config =
-        "VLAN Dev name    | VLAN ID\nName-Type: VLAN_NAME_TYPE_RAW_PLUS_VID_NO_PAD\n";
+    // Three fields between bars, padded with white space; a fourth is not read.
+    std::vector<std::string> vlan_devs;
     const auto vlan_dev = [&](const std::string& name, std::int64_t vid, const std::string& lower) {
       link_show(name, ifindex++,
                 fmt::format("vlan protocol 802.1Q id {} <REORDER_HDR> addrgenmode eui64", vid));
-      fmt::format_to(std::back_inserter(vlan_config), "{:<15}| {:<5}| {}\n", name, vid, lower);
+      vlan_devs.push_back(layout_.is_default()
+                              ? fmt::format("{:<15}| {:<5}| {}\n", name, vid, lower)
+                              : fmt::format("{}{}|{}{}{}|{}{}{}\n", name, layout_.gap(),
+                                            layout_.gap(), vid, layout_.gap(), layout_.gap(), lower,
+                                            layout_.one_in(4) ? " | -" : ""));
     };
     for (const auto& v : vlans_) vlan_dev(fmt::format("vlan{}", v.vid), v.vid, "br0");
     for (const auto& sub : subifs_) vlan_dev(sub.name, sub.wire_vid, sub.lower);
-    snap.host_files["/proc/net/vlan/config"] = std::move(vlan_config);
+    layout_.shuffle(vlan_devs);
+    std::string vlan_config =
+        "VLAN Dev name    | VLAN ID\nName-Type: VLAN_NAME_TYPE_RAW_PLUS_VID_NO_PAD\n";
+    for (const auto& line : vlan_devs) vlan_config += line;
+    snap.host_files["/proc/net/vlan/config"] =
+        layout_.lines(std::move(vlan_config), {.head = 2, .blanks = true, .trailer = {"# end"}});
 
     write_bridge_vlans();
     write_mdb();
@@ -691,32 +941,52 @@ class Builder {
          "Untagged\"]}";
     for (const auto& v : vlans_) fmt::format_to(std::back_inserter(s), ", {{\"vlan\": {}}}", v.vid);
     s += "]}]\n";
-    host_cmd("/sbin/bridge -j vlan show", std::move(s));
+    host_cmd("/sbin/bridge -j vlan show", layout_.json(s));
   }
 
   void write_mdb() {
     // Link-local IPv6 groups share the table; the check skips them.
     for (std::size_t i = 0; i < std::min<std::size_t>(vlans_.size(), 32); ++i) {
-      mdb_lines_ += fmt::format("dev br0 port {} grp ff02::fb temp vid {}   101.40\n",
-                                devs_[vlans_[i].members.front()].name, vlans_[i].vid);
+      mdb_lines_ += fmt::format("dev br0 port {} grp ff02::fb temp vid {}{}101.40\n",
+                                devs_[vlans_[i].members.front()].name, vlans_[i].vid, timer_gap());
     }
+    std::vector<std::string> router_lines;
     for (const std::size_t rp : router_ports_) {
       const std::string& name = ports_[rp].linux_name;
-      mdb_lines_ += fmt::format("router ports on br0: {}   254.71 temp\n", name);
-      std::string s = "port\tvlan ids\n";
+      router_lines.push_back(
+          fmt::format("router ports on br0: {}{}254.71 temp", name, timer_gap()));
+      // Split at single blanks: the VLAN is the second field, after tabs
+      // and one blank; a title's second field is not a number.
+      static constexpr std::string_view kTitles[] = {"port\tvlan ids", "port    vlan-id",
+                                                     "port\tvlan-id"};
+      const auto tabs = [this] { return std::string(1 + layout_.below(3), '\t'); };
+      std::string s = std::string(kTitles[layout_.below(std::size(kTitles))]) + "\n";
       bool first = true;
       for (const std::size_t k : dev_vlans_[rp]) {
         const BridgeVlan& v = vlans_[k];
-        s += first ? name + "\t " : "\t ";
+        s += first ? name + tabs() + " " : layout_.one_in(3) ? " " : tabs() + " ";
         first = false;
         s += std::to_string(v.vid);
         if (v.untagged_port == rp) s += " Egress Untagged";
         s += "\n";
       }
       s += "\n";
-      host_cmd("/sbin/bridge vlan show dev " + name, std::move(s));
+      host_cmd("/sbin/bridge vlan show dev " + name, layout_.lines(std::move(s), {.blanks = true}));
     }
-    host_cmd("/sbin/bridge -d -s mdb show dev br0", std::move(mdb_lines_));
+    // Router port lines may stand anywhere among the entries: the reader
+    // takes them in a pass of their own.
+    std::vector<std::string> lines;
+    for (const std::string_view line : util::Lines(mdb_lines_)) lines.emplace_back(line);
+    for (auto& line : router_lines) {
+      const std::size_t at = layout_.is_default() ? lines.size() : layout_.below(lines.size() + 1);
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    }
+    std::string mdb;
+    for (const auto& line : lines) mdb += line + "\n";
+    host_cmd(
+        "/sbin/bridge -d -s mdb show dev br0",
+        layout_.lines(std::move(mdb),
+                      {.blanks = true, .trailer = {"Total 2 groups"}, .banner = {"dev br0 mdb:"}}));
   }
 
   void write_kernel_routes() {
@@ -730,7 +1000,7 @@ class Builder {
                      ports_.size() + i, kVrfNames[i], kVrfTableBase + i);
     }
     vrfs += "]\n";
-    host_cmd("/bin/ip -j -d link show type vrf", std::move(vrfs));
+    host_cmd("/bin/ip -j -d link show type vrf", layout_.json(vrfs));
 
     // Listed table by table, as the kernel does.
     std::string s = "[";
@@ -757,11 +1027,12 @@ class Builder {
       }
     }
     s += "]\n";
-    host_cmd("/bin/ip -j mroute show table all", std::move(s));
+    host_cmd("/bin/ip -j mroute show table all", layout_.json(s));
   }
 
   Rng rng_;
   double scale_;
+  Layout layout_;
   std::size_t n_bonds_ = 0, n_routed_ = 0, n_access_ = 0;
   std::vector<Port> ports_;
   std::vector<BridgeDev> devs_;

@@ -22,6 +22,9 @@ struct Params {
   // 16 bridged copies each, 32,000 hardware routes in 4 VRFs and 8,000
   // multicast database entries.
   double scale = 1.0;
+  // How the listings are printed (layout.h): 0 is the default layout; any
+  // other value prints the same switch in a layout of its own.
+  std::uint64_t layout = 0;
 };
 
 // What the switch holds, and what `grpaudit check` must report for it.
