@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 
 #include "grpaudit/records/route_key.h"
+#include "support/plain_readers.h"
 
 namespace grpaudit::hw {
 namespace {
@@ -139,6 +142,59 @@ TEST(IpmcTable, RoutesBeforeAFailingRowAreStored) {
     EXPECT_EQ(r.vrf, "default");
     EXPECT_EQ(routes.at("vrf1, (10.0.0.1,239.0.0.1)").iif, 11);
   }
+}
+
+// The rightmost of the five columns read may be any of them: every order of
+// the five, among columns the reader does not know, reads as the plain
+// reading does, and the orders whose titles stand where the reader's
+// corrections expect them give the listed routes.
+TEST(IpmcTable, EveryOrderOfTheFiveColumnsReadsAsThePlainReading) {
+  const std::string listing =
+      "Entry  SRC IP ADDRESS   MC IP ADDRESS    RPE  HIT  CLASS  VRF  VLAN  MOD  GROUP\n"
+      "-----------------------------------------------------------------------------\n"
+      "0      192.168.77.228   234.149.108.96   n    y    0      25   4089  0    0x2000017\n";
+  const auto routes = parse(listing);
+  ASSERT_EQ(routes.size(), 1u);
+  const Hmroute& r = routes.at("vrf25, (192.168.77.228,234.149.108.96)");
+  EXPECT_EQ(r.iif, 4089);
+  EXPECT_EQ(r.grp, 0x2000017);
+
+  struct Column {
+    const char* title;
+    const char* values[2];
+  };
+  std::array<Column, 5> columns{{{"GROUP", {"0x1f", "2000020"}},
+                                 {"MC IP ADDRESS", {"239.1.1.1", "239.2.2.2"}},
+                                 {"SRC IP ADDRESS", {"10.1.1.1", "0.0.0.0"}},
+                                 {"VLAN", {"100", "4094"}},
+                                 {"VRF", {"0", "3"}}}};
+  std::sort(columns.begin(), columns.end(),
+            [](const Column& a, const Column& b) { return std::string_view(a.title) < b.title; });
+  int in_reader_order = 0;
+  do {
+    std::string text = "Entry";
+    for (const Column& c : columns) text += std::string("  ") + c.title + "  HIT";
+    text += "\n--\n";
+    for (int row = 0; row < 2; ++row) {
+      text += std::to_string(row);
+      for (const Column& c : columns) text += std::string("\t") + c.values[row] + " y";
+      text += "\n";
+    }
+    SCOPED_TRACE(text);
+    EXPECT_EQ(testing::route_reading(parse_ipmc_table, text, vrf_name),
+              testing::route_reading(testing::plain_ipmc_table, text, vrf_name));
+    if (columns[0].title == std::string_view("SRC IP ADDRESS") &&
+        columns[1].title == std::string_view("MC IP ADDRESS")) {
+      ++in_reader_order;
+      const auto read = parse(text);
+      ASSERT_EQ(read.size(), 2u);
+      EXPECT_EQ(read.at("default, (10.1.1.1,239.1.1.1)").grp, 0x200001f);
+      EXPECT_EQ(read.at("vrf3, (0.0.0.0,239.2.2.2)").iif, 4094);
+    }
+  } while (std::next_permutation(
+      columns.begin(), columns.end(),
+      [](const Column& a, const Column& b) { return std::string_view(a.title) < b.title; }));
+  EXPECT_EQ(in_reader_order, 6);
 }
 
 TEST(RouteKey, SplitsTheKeyFormAndNothingElse) {

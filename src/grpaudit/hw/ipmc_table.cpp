@@ -52,10 +52,12 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
   const std::int64_t grp_index = header_index(title, "GROUP", header) - addr_offset;
   const std::int64_t vlan_index = header_index(title, "VLAN", header) - addr_offset;
   const std::int64_t vrf_index = header_index(title, "VRF", header) - addr_offset;
-  // Words past these tell nothing: neither whether a row is skipped nor
-  // whether it has the fields read.
-  const std::size_t words_needed = static_cast<std::size_t>(std::max(
-      {std::int64_t{0}, grp_index, src_index + 1, mc_index + 1, vlan_index + 1, vrf_index + 1}));
+  // A row is split only as far as the rightmost field read: words past it
+  // tell nothing, neither whether the row is skipped (fewer than grp_index
+  // words) nor whether it has the fields read.
+  const std::size_t words_needed =
+      static_cast<std::size_t>(std::max({std::int64_t{0}, src_index + 1, mc_index + 1,
+                                         grp_index + 1, vlan_index + 1, vrf_index + 1}));
 
   RouteBatch::fill(mroutes, [&](RouteBatch& batch) {
     // The line after the header carries no route.
