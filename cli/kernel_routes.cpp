@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "grpaudit/records/route_key.h"
+#include "grpaudit/util/json_errors.h"
 #include "grpaudit/util/text.h"
 
 namespace grpaudit::cli {
@@ -15,14 +16,24 @@ namespace {
 
 using nlohmann::json;
 
+// The listings' shape problems are JSON errors, like their syntax errors,
+// and name the command.
 [[noreturn]] void bad(const char* command, const std::string& what) {
-  throw std::runtime_error(std::string(command) + ": " + what);
+  throw json::type_error::create(302, std::string(command) + ": " + what, nullptr);
+}
+
+[[noreturn]] void missing(const char* command, const std::string& what) {
+  throw json::out_of_range::create(403, std::string(command) + ": " + what, nullptr);
 }
 
 json parse_array(const std::string& text, const char* command) {
   if (util::strip(text).empty()) return json::array();
-  json doc = json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (doc.is_discarded()) bad(command, "output is not JSON");
+  json doc;
+  try {
+    doc = json::parse(text);
+  } catch (const json::exception& e) {
+    util::rethrow_naming(e, text, command);
+  }
   if (!doc.is_array()) bad(command, "output is not a JSON array");
   return doc;
 }
@@ -30,7 +41,7 @@ json parse_array(const std::string& text, const char* command) {
 // A member that holds text or a number, as decimal text.
 std::string text_or_number(const json& obj, const char* member, const char* command) {
   const auto it = obj.find(member);
-  if (it == obj.end()) bad(command, std::string("an entry has no \"") + member + "\"");
+  if (it == obj.end()) missing(command, std::string("an entry has no \"") + member + "\"");
   if (it->is_string()) return it->get<std::string>();
   if (it->is_number_integer()) return std::to_string(it->get<std::int64_t>());
   bad(command, std::string("\"") + member + "\" is neither text nor an integer");
@@ -38,9 +49,8 @@ std::string text_or_number(const json& obj, const char* member, const char* comm
 
 std::string text_member(const json& obj, const char* member, const char* command) {
   const auto it = obj.find(member);
-  if (it == obj.end() || !it->is_string()) {
-    bad(command, std::string("an entry has no text \"") + member + "\"");
-  }
+  if (it == obj.end()) missing(command, std::string("an entry has no \"") + member + "\"");
+  if (!it->is_string()) bad(command, std::string("\"") + member + "\" is not a text");
   return it->get<std::string>();
 }
 
@@ -230,7 +240,7 @@ std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json)
     if (const auto li = link.find("linkinfo"); li != link.end() && li->is_object()) {
       if (const auto d = li->find("info_data"); d != li->end() && d->is_object()) data = &*d;
     }
-    if (data == nullptr) bad(kVrfListCommand, "VRF " + name + " has no linkinfo.info_data");
+    if (data == nullptr) missing(kVrfListCommand, "VRF " + name + " has no linkinfo.info_data");
     vrfs[text_or_number(*data, "table", kVrfListCommand)] = name;
   }
   return vrfs;
@@ -246,6 +256,11 @@ std::map<std::string, KernelRoute> detail::parse_kernel_routes(
     std::size_t slice_bytes) {
   if (util::strip(mroute_json).empty()) return {};
   if (auto routes = fast::routes(mroute_json, vrfs, slice_bytes)) return std::move(*routes);
+  return parse_kernel_routes_checked(mroute_json, vrfs);
+}
+
+std::map<std::string, KernelRoute> detail::parse_kernel_routes_checked(
+    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs) {
   std::map<std::string, KernelRoute> routes;
   for (const json& entry : parse_array(mroute_json, kMrouteListCommand)) {
     if (!entry.is_object()) bad(kMrouteListCommand, "an entry is not an object");

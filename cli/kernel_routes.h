@@ -25,13 +25,15 @@ inline constexpr const char* kVrfListCommand = "/bin/ip -j -d link show type vrf
 inline constexpr const char* kMrouteListCommand = "/bin/ip -j mroute show table all";
 
 // Table id (decimal text) to VRF name. A failing or silent command means no
-// VRFs; output that is not the expected JSON fails naming the command.
+// VRFs; output that is not the expected JSON is a JSON error naming the
+// command.
 std::map<std::string, std::string> read_vrf_tables(Host& host);
 
 // Every kernel route by key; of two routes with one key the later stands.
 // Throws std::runtime_error "cannot read the kernel's multicast routes" when
-// the listing command fails, and an error naming the command for output that
-// is not the expected JSON.
+// the listing command fails; output that is not the expected JSON is a JSON
+// error (nlohmann::json::exception) naming the command and, where the text
+// stops being JSON, the line and column.
 std::map<std::string, KernelRoute> read_kernel_routes(Host& host);
 
 // The same from listing texts already read (`vrf_json` may be empty).
@@ -47,6 +49,10 @@ namespace detail {
 std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs,
     std::size_t slice_bytes);
+// The checked reading alone, which has the last word on anything the fast
+// one leaves to it: errors, and listings it does not read.
+std::map<std::string, KernelRoute> parse_kernel_routes_checked(
+    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
 }  // namespace detail
 
 }  // namespace grpaudit::cli

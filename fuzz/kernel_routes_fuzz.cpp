@@ -11,9 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace grpaudit;
   const fuzz::Parts in(data, size);
   std::map<std::string, std::string> vrfs;
-  fuzz::documented({.runtime = fuzz::starting(std::string(cli::kVrfListCommand) + ": ")},
-                   [&] { vrfs = cli::parse_vrf_tables(in[0]); });
-  fuzz::documented({.runtime = fuzz::starting(std::string(cli::kMrouteListCommand) + ": ")}, [&] {
+  fuzz::documented({.json = true}, [&] { vrfs = cli::parse_vrf_tables(in[0]); });
+  fuzz::documented({.json = true}, [&] {
     const auto routes = cli::parse_kernel_routes(in[1], vrfs);
     for (const auto& [key, route] : routes) {
       if (key != make_route_key(route.vrf, route.src, route.dst)) std::abort();

@@ -29,9 +29,8 @@ bool documented_text(std::string_view what) {
   for (const auto t : fixed) {
     if (what == t) return true;
   }
-  for (const std::string_view prefix : {std::string_view("vlan show "), std::string_view("ports "),
-                                        std::string_view(grpaudit::cli::kVrfListCommand),
-                                        std::string_view(grpaudit::cli::kMrouteListCommand)}) {
+  for (const std::string_view prefix :
+       {std::string_view("vlan show "), std::string_view("ports ")}) {
     if (what.starts_with(prefix)) return true;
   }
   return false;

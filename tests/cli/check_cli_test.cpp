@@ -143,6 +143,9 @@ TEST(CheckKeys, OnlyTheNamedRoutesAreComparedAndReported) {
 
 TEST(CheckErrors, UsageAndSourceErrorsExitTwoWithTheirKind) {
   TempDir tmp;
+  json bad_routes = json::parse(read_file(kMlag));
+  bad_routes["host"]["commands"]["/bin/ip -j mroute show table all"]["stdout"] =
+      "[{\"src\": \"10.1.1.1\",\n  \"dst\" 5}]";
   const struct {
     std::vector<std::string> args;
     std::string kind;
@@ -162,6 +165,9 @@ TEST(CheckErrors, UsageAndSourceErrorsExitTwoWithTheirKind) {
           "host":{"commands":{"ls /quorvex/hwprogd/debug/mroute/info":{"status":2}}}})")},
        "runtime",
        "show portmap timed out"},
+      {{"check", "--json", "--snapshot", tmp.write("routes.json", bad_routes.dump())},
+       "json",
+       "line 2, column 9: /bin/ip -j mroute show table all: "},
   };
   for (const auto& c : cases) {
     const CliRun r = run_cli(c.args);

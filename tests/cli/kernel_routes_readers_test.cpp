@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "grpaudit/platform/snapshot.h"
 #include "kernel_routes.h"
+#include "switch_gen.h"
 
 namespace grpaudit::cli {
 namespace {
@@ -41,26 +45,29 @@ TEST(KernelRouteReaders, UnusualButWellFormedListingsReadAsBefore) {
   // A table given as a fraction is no table.
   EXPECT_THROW(parse_kernel_routes(
                    R"([{"table": 5.0, "src": "1.1.1.1", "dst": "239.1.1.1", "iif": "a"}])", {}),
-               std::runtime_error);
+               nlohmann::json::exception);
 }
 
-// Every route as one line, or the error, to compare whole readings.
-std::string reading(const std::string& listing, std::size_t slice_bytes) {
+// Every route as one line, or the error, to compare whole readings: in
+// slices of `slice_bytes`, or (none) by the checked reading alone.
+std::string reading(const std::string& listing, std::optional<std::size_t> slice_bytes) {
   try {
     std::string out;
-    for (const auto& [key, r] :
-         detail::parse_kernel_routes(listing, {{"7", "blue"}}, slice_bytes)) {
+    const std::map<std::string, std::string> vrfs{{"7", "blue"}};
+    for (const auto& [key, r] : slice_bytes
+                                    ? detail::parse_kernel_routes(listing, vrfs, *slice_bytes)
+                                    : detail::parse_kernel_routes_checked(listing, vrfs)) {
       out += key + "|" + r.vrf + "|" + r.src + "|" + r.dst + "|" + r.iif + "|" + r.state + "|";
       for (const auto& oif : r.oil) out += oif + ",";
       out += "\n";
     }
     return out;
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     return std::string("error: ") + e.what();
   }
 }
 
-TEST(KernelRouteReaders, ASlicedReadingIsTheWholeReading) {
+TEST(KernelRouteReaders, EveryFastReadingIsTheCheckedReading) {
   const std::string plain =
       R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a","multipath":[{"oif":"b","ttl":1},)"
       R"({"oif":"c","ttl":1}],"state":"resolved"},{"table":"7","src":"1.1.1.2","dst":"239.1.1.1",)"
@@ -90,9 +97,17 @@ TEST(KernelRouteReaders, ASlicedReadingIsTheWholeReading) {
       R"([{"src":"1.1.1.1","dst":"239.1.1.1","iif":"a"},{"src":"1.1.1.2","dst":"239.1.1.1",)"
       R"("iif":"a","table":18446744073709551616}])",
   };
-  for (const std::string& listing : cases) {
-    const std::string whole = reading(listing, std::size_t{1} << 30);
-    for (const std::size_t slice : {0, 1, 10, 60, 100, 200}) {
+  std::vector<std::string> listings(std::begin(cases), std::end(cases));
+  // And the listings of generated switches, in their default layout and in
+  // layouts that space, order and pad their JSON otherwise.
+  for (const std::uint64_t layout : {0, 1, 2, 3, 4, 5}) {
+    listings.push_back(switchgen::generate({.seed = 2, .scale = 0.002, .layout = layout})
+                           .snapshot.host_commands.at(kMrouteListCommand)
+                           .stdout_text);
+  }
+  for (const std::string& listing : listings) {
+    const std::string whole = reading(listing, std::nullopt);
+    for (const std::size_t slice : {0, 1, 10, 60, 100, 200, 1 << 30}) {
       EXPECT_EQ(reading(listing, slice), whole) << listing << " in slices of " << slice;
     }
   }

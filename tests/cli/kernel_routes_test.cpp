@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 #include "support/fake_switch.h"
@@ -56,27 +57,38 @@ TEST(KernelRoutes, TheLaterOfTwoRoutesWithOneKeyStands) {
       (std::map<std::string, std::string>{{"9", "blue"}}));
 }
 
-TEST(KernelRoutes, MalformedListingsNameTheCommand) {
-  const char* const bad_routes[] = {
-      "not json",
-      R"({"src": "1.1.1.1"})",
-      R"([{"dst": "239.1.1.1", "iif": "swp1"}])",
-      R"([{"src": 1, "dst": "239.1.1.1", "iif": "swp1"}])",
-      R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "multipath": {}}])",
-      R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "multipath": [{"ttl": 1}]}])",
-      R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "table": [1]}])",
+// Malformed listings are JSON errors that name the command; where the text
+// stops being JSON, they say where.
+TEST(KernelRoutes, MalformedListingsAreJsonErrorsNamingTheCommand) {
+  const struct {
+    const char* text;
+    const char* says;
+  } bad_routes[] = {
+      {"not json", "parse error at line 1, column 2: "},
+      {"[{\"src\": \"1.1.1.1\",\n  \"dst\" 5}]", "parse error at line 2, column 9: "},
+      {"[1e999]", "number overflow"},
+      {R"({"src": "1.1.1.1"})", "output is not a JSON array"},
+      {R"([{"dst": "239.1.1.1", "iif": "swp1"}])", "an entry has no \"src\""},
+      {R"([{"src": 1, "dst": "239.1.1.1", "iif": "swp1"}])", "\"src\" is not a text"},
+      {R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "multipath": {}}])", "array"},
+      {R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "multipath": [{"ttl": 1}]}])",
+       "\"oif\""},
+      {R"([{"src": "1.1.1.1", "dst": "239.1.1.1", "iif": "swp1", "table": [1]}])", "\"table\""},
   };
-  for (const char* text : bad_routes) {
+  for (const auto& c : bad_routes) {
     try {
-      parse_kernel_routes(text, {});
-      ADD_FAILURE() << text;
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(kMrouteListCommand, 0), 0u) << e.what();
+      parse_kernel_routes(c.text, {});
+      ADD_FAILURE() << c.text;
+    } catch (const nlohmann::json::exception& e) {
+      const std::string what = e.what();
+      EXPECT_NE(what.find(std::string(kMrouteListCommand) + ": "), std::string::npos) << what;
+      EXPECT_NE(what.find(c.says), std::string::npos) << what;
     }
   }
-  EXPECT_THROW(parse_vrf_tables(R"([{"ifname": "blue"}])"), std::runtime_error);
+  EXPECT_THROW(parse_vrf_tables(R"([{"ifname": "blue"}])"), nlohmann::json::exception);
   EXPECT_THROW(parse_vrf_tables(R"([{"linkinfo": {"info_data": {"table": 5}}}])"),
-               std::runtime_error);
+               nlohmann::json::exception);
+  EXPECT_THROW(parse_vrf_tables("[{"), nlohmann::json::exception);
 }
 
 TEST(KernelRoutes, ReadsThroughTheHost) {

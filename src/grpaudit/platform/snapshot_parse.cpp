@@ -37,6 +37,7 @@
 #include "grpaudit/platform/snapshot.h"
 #include "grpaudit/platform/text_scanner.h"
 #include "grpaudit/util/json_brief.h"
+#include "grpaudit/util/json_errors.h"
 
 namespace grpaudit::platform {
 namespace {
@@ -64,32 +65,6 @@ std::string indexed(const std::string& parent, std::size_t i) {
   return parent + "[" + std::to_string(i) + "]";
 }
 
-// 1-based line and column (in characters) of the byte at `offset`.
-std::pair<std::size_t, std::size_t> line_and_column(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  std::size_t line = 1, column = 1;
-  for (std::size_t i = 0; i < offset; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\n') {
-      ++line;
-      column = 1;
-    } else if ((c & 0xC0) != 0x80) {  // UTF-8 continuation bytes do not start a character
-      ++column;
-    }
-  }
-  return {line, column};
-}
-
-// The parser's own explanation, without its error id and position prefix.
-std::string parse_reason(const json::exception& e) {
-  std::string_view what = e.what();
-  if (auto p = what.find("] "); p != std::string_view::npos) what.remove_prefix(p + 2);
-  if (what.starts_with("parse error")) {
-    if (auto p = what.find(": "); p != std::string_view::npos) what.remove_prefix(p + 2);
-  }
-  return std::string(what);
-}
-
 class Reader {
  public:
   explicit Reader(const std::string& name) : name_(name) {}
@@ -103,12 +78,12 @@ class Reader {
       return json::parse(text);
     } catch (const json::parse_error& e) {
       // e.byte counts the bytes read, the offending one included.
-      const auto [line, column] = line_and_column(text, e.byte == 0 ? 0 : e.byte - 1);
+      const auto [line, column] = util::line_and_column(text, e.byte == 0 ? 0 : e.byte - 1);
       fail("not valid JSON at line " + std::to_string(line) + ", column " + std::to_string(column) +
-           ": " + parse_reason(e));
+           ": " + util::parse_reason(e));
     } catch (const json::exception& e) {
       // A number too large for a double fails the parse without a position.
-      fail("not valid JSON: " + parse_reason(e));
+      fail("not valid JSON: " + util::parse_reason(e));
     }
   }
 
