@@ -111,6 +111,9 @@ TEST(SnapshotReaders, TheFastReaderReadsOrdinarySnapshots) {
   for (const char* example : {"leaf-riot", "mlag-peer", "traditional-bridge"}) {
     texts.push_back(testing::read_file(testing::source_path("examples/") + example + ".json"));
   }
+  // A layout of its own puts tabs and \r into the texts.
+  texts.push_back(
+      snapshot_to_json(switchgen::generate({.seed = 1, .scale = 0.01, .layout = 4}).snapshot));
   texts.push_back(snapshot_to_json(switchgen::generate({.seed = 1, .scale = 0.01}).snapshot));
   for (const std::string& text : texts) {
     const auto fast = detail::parse_snapshot_fast(text);

@@ -82,6 +82,13 @@ void expect_lookups_match_scans(Asic& a) {
 }
 
 TEST(IndexedLookups, AnswerAsScansOnAGeneratedSwitchAndAfterItsTablesChange) {
+  // The tables as each of a few layouts of the listings reads.
+  for (const std::uint64_t layout : {7, 9}) {
+    const auto gen = switchgen::generate({.seed = 5, .scale = 0.02, .layout = layout});
+    Asic other(
+        platform::make_replay_platform(std::make_shared<const platform::Snapshot>(gen.snapshot)));
+    expect_lookups_match_scans(other);
+  }
   const auto gen = switchgen::generate({.seed = 5, .scale = 0.02});
   Asic asic(
       platform::make_replay_platform(std::make_shared<const platform::Snapshot>(gen.snapshot)));
