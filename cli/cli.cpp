@@ -11,7 +11,7 @@
 #include "audit.h"
 #include "error_kind.h"
 #include "grpaudit/asic/asic.h"
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/records/route_key.h"
 #include "heap.h"
 #include "kernel_routes.h"

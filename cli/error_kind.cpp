@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 
 namespace grpaudit::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::cli {
 

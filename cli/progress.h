@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::cli {
 

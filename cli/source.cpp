@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/live_platform.h"
 #include "grpaudit/platform/snapshot.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 #include "grpaudit/platform/recorder.h"
 #include "grpaudit/platform/trace.h"
 

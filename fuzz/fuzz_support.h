@@ -16,8 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "grpaudit/asic/errors.h"
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/errors.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::fuzz {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "fuzz_support.h"
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
 #include "grpaudit/platform/snapshot_parse.h"
 

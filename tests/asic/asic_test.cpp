@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/live_host.h"
 #include "grpaudit/platform/trace.h"
 #include "support/fake_switch.h"

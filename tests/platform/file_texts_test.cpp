@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot_parse.h"
 #include "support/cli_run.h"

@@ -12,8 +12,8 @@
 #include <system_error>
 #include <thread>
 
-#include "grpaudit/asic/errors.h"
 #include "grpaudit/platform/config_files.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/sdk_transport.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "support/fake_switch.h"
 #include "support/test_support.h"
 

@@ -3,7 +3,7 @@
 
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::platform {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot_parse.h"
 #include "support/cli_run.h"
 #include "support/test_support.h"

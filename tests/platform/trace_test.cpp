@@ -5,7 +5,7 @@
 
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
 #include "grpaudit/util/text.h"
 #include "support/test_support.h"

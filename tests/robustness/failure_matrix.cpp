@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::testing {

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
 #include "grpaudit/util/json_brief.h"
 #include "support/kern_fixtures.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 #include "grpaudit/platform/snapshot.h"
 #include "support/test_support.h"
 

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 
 namespace grpaudit {
 

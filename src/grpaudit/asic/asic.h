@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "grpaudit/asic/lookup_index.h"
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"

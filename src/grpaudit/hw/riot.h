@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::hw {
 

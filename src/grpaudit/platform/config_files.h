@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::platform {
 

@@ -7,7 +7,7 @@
 
 #include <simdjson.h>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/json_string.h"
 
 namespace grpaudit::platform {

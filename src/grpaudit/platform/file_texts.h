@@ -14,7 +14,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 #include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::platform {

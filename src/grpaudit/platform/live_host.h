@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::platform {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::platform {
 

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 
 namespace grpaudit::platform {
 namespace {

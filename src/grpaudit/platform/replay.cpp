@@ -10,7 +10,7 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot.h"
 

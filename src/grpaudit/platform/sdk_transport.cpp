@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/process.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"

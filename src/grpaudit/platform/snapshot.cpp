@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 
 namespace grpaudit::platform {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 namespace grpaudit::platform {
 

@@ -32,7 +32,7 @@
 #include <simdjson.h>
 #include <nlohmann/json.hpp>
 
-#include "grpaudit/asic/errors.h"
+#include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot.h"
 #include "grpaudit/platform/text_scanner.h"

@@ -1,4 +1,4 @@
-#include "grpaudit/asic/platform.h"
+#include "grpaudit/platform/platform.h"
 
 #include "grpaudit/platform/live_host.h"
 
