@@ -5,11 +5,11 @@
 
 #include <memory>
 
-#include "audit.h"
 #include "bench_support.h"
 #include "benchmarks.h"
 #include "grpaudit/asic/asic.h"
-#include "kernel_routes.h"
+#include "grpaudit/check/audit.h"
+#include "grpaudit/kern/kernel_routes.h"
 
 namespace grpaudit::bench {
 namespace {
@@ -51,9 +51,9 @@ void register_check_benchmarks() {
           for (auto _ : state) {
             state.PauseTiming();
             auto asic = std::make_unique<Asic>(platform);
-            const auto kernel = cli::read_kernel_routes(*platform.host);
+            const auto kernel = kern::read_kernel_routes(*platform.host);
             state.ResumeTiming();
-            const auto result = cli::audit(*asic, kernel, {}, {}, false);
+            const auto result = check::audit(*asic, kernel, {}, {}, false);
             routes = result.routes.size();
             state.PauseTiming();
             asic.reset();

@@ -18,8 +18,8 @@
 #include "grpaudit/hw/repl_groups.h"
 #include "grpaudit/hw/vlan.h"
 #include "grpaudit/hw/vlan_xlate.h"
+#include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/snapshot.h"
-#include "kernel_routes.h"
 
 namespace grpaudit::bench {
 namespace {
@@ -196,10 +196,10 @@ void register_reader_benchmarks() {
            static std::map<double, std::map<std::string, std::string>> vrfs;
            auto& v = vrfs[scale];
            if (v.empty()) {
-             v = cli::parse_vrf_tables(
+             v = kern::parse_vrf_tables(
                  snapshot(scale)->host_commands.at("/bin/ip -j -d link show type vrf").stdout_text);
            }
-           benchmark::DoNotOptimize(cli::parse_kernel_routes(t, v));
+           benchmark::DoNotOptimize(kern::parse_kernel_routes(t, v));
          });
   // The whole snapshot, read from its file as grpaudit reads it.
   reader(

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "audit.h"
 #include "error_kind.h"
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/check/audit.h"
+#include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/records/route_key.h"
 #include "heap.h"
-#include "kernel_routes.h"
 #include "progress.h"
 #include "report.h"
 #include "source.h"
@@ -86,10 +86,10 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   progress.show("reading the ASIC");
   auto asic = std::make_unique<Asic>(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
-  auto kernel = std::make_unique<const std::map<std::string, KernelRoute>>(
-      read_kernel_routes(*source.platform.host));
+  auto kernel = std::make_unique<const std::map<std::string, kern::KernelRoute>>(
+      kern::read_kernel_routes(*source.platform.host));
   // The text report shows what the kernel expected of faulty routes only.
-  auto result = std::make_unique<const AuditResult>(audit(
+  auto result = std::make_unique<const check::AuditResult>(check::audit(
       *asic, *kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json));

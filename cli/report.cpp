@@ -8,6 +8,13 @@
 #include "grpaudit/util/text.h"
 
 namespace grpaudit::cli {
+
+using check::AuditResult;
+using check::is_fault;
+using check::kAllStatuses;
+using check::RouteResult;
+using check::Status;
+using check::status_name;
 namespace {
 
 using ojson = nlohmann::ordered_json;

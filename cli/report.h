@@ -3,17 +3,18 @@
 
 #include <iosfwd>
 
-#include "audit.h"
+#include "grpaudit/check/audit.h"
 
 namespace grpaudit::cli {
 
 // Every faulty route (status, kernel side, the route's dump with its error
 // lines, what the kernel expected), then a one-line summary. `color` adds
 // terminal colours.
-void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& result, bool color);
+void write_text_report(std::ostream& out, const Asic& asic, const check::AuditResult& result,
+                       bool color);
 
 // One JSON object: {"routes": [...], "summary": {...}}.
-void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result);
+void write_json_report(std::ostream& out, const Asic& asic, const check::AuditResult& result);
 
 // {"error": {"kind": K, "message": M}}.
 void write_json_error(std::ostream& out, const std::string& kind, const std::string& message);

@@ -2,11 +2,11 @@
 // readers), the kernel's routes, the comparison of every route and the dump.
 // Every error must be one a reader documents.
 
-#include "audit.h"
 #include "fuzz_support.h"
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/check/audit.h"
+#include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/snapshot.h"
-#include "kernel_routes.h"
 
 namespace {
 
@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Asic::ORIG_DEV = {"lo"};
     fuzz::documented(allowed, [&] {
       Asic asic(p, mem_table);
-      const auto routes = cli::read_kernel_routes(*p.host);
-      const auto result = cli::audit(asic, routes, {});
+      const auto routes = kern::read_kernel_routes(*p.host);
+      const auto result = check::audit(asic, routes, {});
       if (result.routes.size() < routes.size()) std::abort();  // every route has a status
       (void)asic.str();
     });

@@ -8,15 +8,15 @@
 #include <tuple>
 #include <vector>
 
-#include "audit.h"
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/check/audit.h"
 #include "support/fake_switch.h"
 #include "support/test_support.h"
 
 namespace grpaudit::testing {
 
 // Accepts every originated and terminated route: the command's own checker.
-using cli::AcceptingChecker;
+using check::AcceptingChecker;
 
 // "/bin/ip -d link show DEV" answering for a device of link kind `kind`.
 void link(FakeSwitch& sw, const std::string& dev, const std::string& kind);

@@ -12,11 +12,11 @@
 #include <memory>
 #include <sstream>
 
-#include "audit.h"
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/check/audit.h"
 #include "grpaudit/hw/l3_entry_mem.h"
+#include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/snapshot.h"
-#include "kernel_routes.h"
 #include "support/cli_run.h"
 #include "support/plain_readers.h"
 #include "support/test_support.h"
@@ -128,16 +128,17 @@ INSTANTIATE_TEST_SUITE_P(Shards, Layouts, ::testing::Range(0, kShards));
 
 // mroute_eq's answer for every kernel route that is compared, then every
 // hardware route with the messages recorded on it.
-std::string verdicts(Asic& asic, const std::map<std::string, cli::KernelRoute>& kernel,
+std::string verdicts(Asic& asic, const std::map<std::string, kern::KernelRoute>& kernel,
                      bool indexed) {
   std::string out;
   if (indexed) {
-    for (const auto& r : cli::audit(asic, kernel, {}).routes) {
-      if (r.kernel == nullptr || r.status == cli::Status::kUnresolved) continue;
-      out += std::string(r.key) + (r.status == cli::Status::kMismatch ? " differs\n" : " equal\n");
+    for (const auto& r : check::audit(asic, kernel, {}).routes) {
+      if (r.kernel == nullptr || r.status == check::Status::kUnresolved) continue;
+      out +=
+          std::string(r.key) + (r.status == check::Status::kMismatch ? " differs\n" : " equal\n");
     }
   } else {
-    cli::AcceptingChecker checker;
+    check::AcceptingChecker checker;
     for (const auto& [key, route] : kernel) {
       if (route.state == "unresolved") continue;
       out += key + (asic.mroute_eq(key, route.iif, route.oil, checker) ? " equal\n" : " differs\n");
@@ -173,7 +174,7 @@ TEST(LayoutsPlain, IndexedReadingsAndLookupsAnswerAsThePlainOnesInEveryLayout) {
       EXPECT_EQ(group.str(), alone.replication_groups.at(id).str());
     }
 
-    const auto kernel = cli::read_kernel_routes(*whole.host());
+    const auto kernel = kern::read_kernel_routes(*whole.host());
     const std::string indexed = verdicts(whole, kernel, true);
     const std::string plain = verdicts(alone, kernel, false);
     ASSERT_NE(indexed.find(" differs\n"), std::string::npos);

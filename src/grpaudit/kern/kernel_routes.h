@@ -8,7 +8,7 @@
 
 #include "grpaudit/platform/platform.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::kern {
 
 // One route; its key, "<vrf>, (<src>,<dst>)", is that of the table that
 // holds it.
@@ -55,4 +55,4 @@ std::map<std::string, KernelRoute> parse_kernel_routes_checked(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
 }  // namespace detail
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::kern

@@ -1,6 +1,16 @@
 #pragma once
-// Auditing a switch: every route of the kernel and of the ASIC gets exactly
-// one status.
+// Auditing a switch, as a library call: every route of the kernel and of the
+// ASIC gets exactly one status, the first that applies (unresolved,
+// originated, terminated, missing-in-hw, ok or mismatch, missing-in-kernel).
+//
+//   Asic asic(platform, use_mem_table);
+//   const auto kernel = kern::read_kernel_routes(*platform.host);
+//   const check::AuditResult result = check::audit(asic, kernel, {});
+//
+// The result holds, per route in byte-wise order of key, its status, both
+// sides (the hardware route carries the mismatch messages that the
+// comparison recorded) and what the kernel side expands to; and the count of
+// every status. Printing it is the caller's affair.
 
 #include <array>
 #include <cstddef>
@@ -13,12 +23,12 @@
 #include <vector>
 
 #include "grpaudit/asic/asic.h"
-#include "kernel_routes.h"
+#include "grpaudit/kern/kernel_routes.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::check {
 
-// The command's own verdict on routes the switch originates or terminates:
-// they are not the ASIC's to forward, so they are accepted as they are.
+// The audit's verdict on routes the switch originates or terminates: they
+// are not the ASIC's to forward, so they are accepted as they are.
 class AcceptingChecker : public MrouteChecker {
  public:
   bool check_orig_mroute(Asic&, const std::optional<std::string>&,
@@ -55,8 +65,8 @@ bool is_fault(Status s);
 struct RouteResult {
   std::string_view key;  // a key of the kernel's or the ASIC's table
   Status status = Status::kOk;
-  const KernelRoute* kernel = nullptr;  // null when the kernel has no such route
-  const Hmroute* hardware = nullptr;    // null when the ASIC has no such route
+  const kern::KernelRoute* kernel = nullptr;  // null when the kernel has no such route
+  const Hmroute* hardware = nullptr;          // null when the ASIC has no such route
   std::unique_ptr<const Asic::MrouteExpectation> expected;  // compared routes only
 };
 
@@ -74,8 +84,8 @@ using AuditProgress = std::function<void(std::size_t, std::size_t)>;
 // Without `expected_of_sound_routes` only faulty routes keep what the kernel
 // expected (all a text report shows): on a large switch the rest is tens of
 // megabytes.
-AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
+AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress = {},
                   bool expected_of_sound_routes = true);
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::check

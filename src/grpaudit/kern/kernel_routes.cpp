@@ -1,4 +1,4 @@
-#include "kernel_routes.h"
+#include "grpaudit/kern/kernel_routes.h"
 
 #include <simdjson.h>
 
@@ -11,7 +11,7 @@
 #include "grpaudit/util/json_errors.h"
 #include "grpaudit/util/text.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::kern {
 namespace {
 
 using nlohmann::json;
@@ -296,4 +296,4 @@ std::map<std::string, KernelRoute> read_kernel_routes(Host& host) {
   return parse_kernel_routes(*r.out, vrfs);
 }
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::kern

@@ -1,4 +1,4 @@
-#include "kernel_routes.h"
+#include "grpaudit/kern/kernel_routes.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "support/fake_switch.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::kern {
 namespace {
 
 constexpr const char* kVrfs = R"([
@@ -112,4 +112,4 @@ TEST(KernelRoutes, ReadsThroughTheHost) {
 }
 
 }  // namespace
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::kern

@@ -9,11 +9,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/snapshot.h"
-#include "kernel_routes.h"
 #include "switch_gen.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::kern {
 namespace {
 
 TEST(KernelRouteReaders, UnusualButWellFormedListingsReadAsBefore) {
@@ -117,4 +117,4 @@ TEST(KernelRouteReaders, EveryFastReadingIsTheCheckedReading) {
 }
 
 }  // namespace
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::kern

@@ -1,8 +1,8 @@
-#include "audit.h"
+#include "grpaudit/check/audit.h"
 
 #include <set>
 
-namespace grpaudit::cli {
+namespace grpaudit::check {
 namespace {
 
 Status status_of(const Asic::MrouteComparison& cmp) {
@@ -53,7 +53,7 @@ std::size_t AuditResult::faults() const {
   return n;
 }
 
-AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
+AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress,
                   bool expected_of_sound_routes) {
   // The keys in byte-wise order, each once.
@@ -127,4 +127,4 @@ AuditResult audit(Asic& asic, const std::map<std::string, KernelRoute>& kernel,
   return result;
 }
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::check
