@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/hw/route_batch.h"
 #include "grpaudit/util/ints.h"
@@ -85,13 +84,3 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-void Asic::_parse_ipmc_table() {
-  const auto out = sdk_run("ipmc table show", "ipmc table show timed out");
-  hw::parse_ipmc_table(
-      *out, [this](std::int64_t id) { return vrf_db->vrf_id2name(id); }, mroutes);
-}
-
-}  // namespace grpaudit

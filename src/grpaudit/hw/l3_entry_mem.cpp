@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/route_batch.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"
@@ -131,17 +130,3 @@ void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-Asic::FieldDict Asic::_field_dict_build(std::string_view entry) {
-  return hw::field_dict_build(entry);
-}
-
-void Asic::_parse_l3_entry_ipmc_table() {
-  const std::string cmd = "dump chg l3_entry_ipv4_multicast";
-  hw::parse_l3_entry_ipmc_table(
-      *sdk_run(cmd, cmd), [this](std::int64_t id) { return vrf_db->vrf_id2name(id); }, mroutes);
-}
-
-}  // namespace grpaudit

@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/text.h"
@@ -57,53 +56,3 @@ std::optional<std::pair<std::string, std::string>> find_l3_egress(std::string_vi
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-namespace {
-
-// Switches the daemon's debug output back when the next-hop read fails, so a
-// failed run leaves the switch as it found it.
-class DebugOutputSwitchBack {
- public:
-  explicit DebugOutputSwitchBack(Asic& asic) : asic_(asic) {}
-  DebugOutputSwitchBack(const DebugOutputSwitchBack&) = delete;
-  DebugOutputSwitchBack& operator=(const DebugOutputSwitchBack&) = delete;
-  ~DebugOutputSwitchBack() {
-    if (!done_) {
-      try {
-        Asic::disable_hwprogd_debug(asic_);
-      } catch (...) {
-        // The read's own error is the one worth reporting.
-      }
-    }
-  }
-  // The normal way out, where a failure to switch back is reported.
-  void switch_back() {
-    done_ = true;
-    Asic::disable_hwprogd_debug(asic_);
-  }
-
- private:
-  Asic& asic_;
-  bool done_ = false;
-};
-
-}  // namespace
-
-void Asic::_parse_l3_intf() {
-  hw::parse_l3_intf(*sdk_run("l3 intf show", "l3 intf show"), l3_intfs);
-}
-
-void Asic::_parse_l3_intf_nhi() {
-  enable_hwprogd_debug(*this);
-  DebugOutputSwitchBack guard(*this);
-  const std::vector<std::string> cat{"cat", "/quorvex/hwprogd/debug/mroute/info"};
-  hw::parse_l3_intf_nhi(*cmd_output(cat, ""), l3_intf_nhi);
-  guard.switch_back();
-}
-
-std::optional<std::pair<std::string, std::string>> Asic::get_l3_egress(const std::string& intf) {
-  return hw::find_l3_egress(*sdk_run("l3 egress show", "l3 show"), intf);
-}
-
-}  // namespace grpaudit

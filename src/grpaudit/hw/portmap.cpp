@@ -3,7 +3,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"
@@ -60,24 +59,3 @@ void parse_pvlan_show(std::string_view text, const PortVidFn& set_port_vid) {
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-bool Asic::_is_1G_chip() {
-  return hw::is_1g_chip(*sdk_run("show unit", "show unit timed out"));
-}
-
-void Asic::_parse_portmap() {
-  hw::parse_portmap(
-      *sdk_run("show portmap", "show portmap timed out"),
-      [this](const std::string& dport) { return pt->bcm2linux(dport); }, portmap);
-}
-
-void Asic::_parse_ports() {
-  hw::parse_pvlan_show(*sdk_run("pvlan show", "pvlan show"),
-                       [this](const std::string& dport, std::int64_t port_vid) {
-                         _update_portmap_port_vid(dport, port_vid);
-                       });
-}
-
-}  // namespace grpaudit

@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"
@@ -340,45 +339,3 @@ bool repl_group_has_l3_intf(const std::map<std::int64_t, ReplicationGroup>& grou
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-namespace {
-
-hw::ReplGroupContext repl_group_context(Asic& asic) {
-  return hw::ReplGroupContext{
-      asic.riot_enable,
-      asic.l3_intf_nhi,
-      asic.l3_intfs,
-      [&asic](const std::string& dport) { return asic.pt->bcm2linux(dport); },
-      [&asic](const std::string& dport, std::int64_t ivid) { return asic._ivid2evid(dport, ivid); },
-  };
-}
-
-}  // namespace
-
-void Asic::_parse_multicast_repln_groups() {
-  const VlansByVid indexed(*this);
-  hw::parse_multicast_show(*sdk_run("multicast show", "multicast show"), repl_group_context(*this),
-                           replication_groups);
-}
-
-void Asic::_parse_one_multicast_repln_group(std::string_view dispStr) {
-  hw::parse_one_repl_group(dispStr, repl_group_context(*this), replication_groups);
-}
-
-std::optional<std::string> Asic::get_repl_group_entry(const std::string& group_id,
-                                                      const std::string& intf) const {
-  if (!hw::repl_group_has_l3_intf(replication_groups, group_id, intf)) return std::nullopt;
-  return intf;
-}
-
-std::optional<std::int64_t> Asic::get_repl_group_entry(const std::string& group_id,
-                                                       std::int64_t intf) const {
-  if (!hw::repl_group_has_l3_intf(replication_groups, group_id, std::to_string(intf))) {
-    return std::nullopt;
-  }
-  return intf;
-}
-
-}  // namespace grpaudit

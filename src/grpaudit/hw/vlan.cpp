@@ -1,8 +1,5 @@
 #include "grpaudit/hw/vlan.h"
 
-#include <fmt/format.h>
-
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"
@@ -30,27 +27,3 @@ std::optional<std::vector<std::string>> parse_port_names(std::string_view text) 
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-void Asic::_parse_vlan(std::int64_t vid) {
-  const std::string vlan_cmd = fmt::format("vlan show {}", vid);
-  const auto untagged = hw::parse_vlan_show(*sdk_run(vlan_cmd, vlan_cmd));
-  std::optional<std::vector<std::string>> ports;
-  if (untagged) {
-    const std::string ports_cmd = "ports " + untagged->ports;
-    ports = hw::parse_port_names(*sdk_run(ports_cmd, ports_cmd));
-  }
-  if (!ports) {
-    // The table does not change while this object lives: asking again would
-    // only repeat the same two commands.
-    vlans_without_entry.insert(vid);
-    index_vlan(vid, &kVlanWithoutEntry);
-    return;
-  }
-  const auto stored = vlans.insert_or_assign(vlan_hint(untagged->vlan), untagged->vlan,
-                                             VlanEntry(untagged->vlan, std::move(*ports)));
-  index_vlan(stored->first, &stored->second, stored);
-}
-
-}  // namespace grpaudit

@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/regex.h"
 #include "grpaudit/util/text.h"
@@ -65,11 +64,3 @@ void parse_vlan_xlate(std::string_view text, std::vector<VlanXlate>& vlan_xlate)
 }
 
 }  // namespace grpaudit::hw
-
-namespace grpaudit {
-
-void Asic::_parse_vlan_xlate() {
-  hw::parse_vlan_xlate(*sdk_run("vlan translate show", "vlan translate show"), vlan_xlate);
-}
-
-}  // namespace grpaudit
