@@ -362,9 +362,6 @@ class Asic {
   // vlans' node where the entry is one of vlans'.
   std::vector<std::map<std::int64_t, VlanEntry>::iterator> vlan_nodes_by_vid_;
 
-  // _grp_ip2mac into `mac`, whose storage is reused.
-  static void grp_ip2mac_into(std::string& mac, std::string_view grp);
-
   // The expansion of _expand_kern_dev, for an interface already resolved by
   // _kern_base_dev_kind_get to its kind, base device and VLAN.
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,

@@ -8,6 +8,7 @@
 
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
+#include "grpaudit/records/group_mac.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/name_table.h"
 #include "grpaudit/util/regex.h"
@@ -172,7 +173,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
       // compared. (The line before was IPv4: a line of the same group is.)
       if (util::contains(grp_ip, ":")) continue;
       if (vlan_filtering != 0) vid = util::parse_dec(vid_text);
-      grp_ip2mac_into(grp_mac, grp_ip);
+      group_mac_into(grp_mac, grp_ip);
       util::dot_join_into(key, vid, grp_mac);
       const auto [it, inserted] = mdb.mdb_entries.try_emplace(key, vid, grp_mac);
       created = inserted;

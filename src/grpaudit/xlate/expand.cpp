@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/records/group_mac.h"
 #include "grpaudit/util/text.h"
 
 namespace grpaudit {
@@ -61,7 +62,7 @@ void Asic::expand_base_dev(const std::string& grp, const std::string& kind, cons
     static thread_local std::string memo_mac;
     if (!memo_valid || grp != memo_grp) {
       memo_valid = false;
-      grp_ip2mac_into(memo_mac, grp);
+      group_mac_into(memo_mac, grp);
       memo_grp = grp;
       memo_valid = true;
     }
