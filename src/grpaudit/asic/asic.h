@@ -17,13 +17,14 @@
 #include <utility>
 #include <vector>
 
-#include "grpaudit/asic/lookup_index.h"
+#include "grpaudit/kern/kernel.h"
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/name_table.h"
 #include "grpaudit/util/text_run.h"
+#include "grpaudit/xlate/lookup_index.h"
 
 namespace grpaudit {
 
@@ -367,22 +368,6 @@ class Asic {
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
                        std::int64_t vlan);
 
-  // An interface resolved as _kern_base_dev_kind_get resolves it; the VLAN
-  // is the device's own when `own_vlan`, else the one handed in.
-  // The kind is one of the Asic's own kind names, which stay for its life:
-  // a remembered answer is then one cache line.
-  struct BaseDev {
-    const std::string* kind = nullptr;
-    std::string dev;
-    std::int64_t vlan = -1;
-    bool own_vlan = false;
-  };
-  // The resolution of `orig_dev`, remembered: every route asks it for each
-  // of its interfaces. Answers are worked out anew whenever a kernel device
-  // cache has changed size, so they always agree with the caches. The
-  // reference stays valid for the Asic's life.
-  const BaseDev& base_dev(const std::string& orig_dev);
-
   // Positions of the port map entries named `dport` (null: none), checked
   // against the table.
   const std::vector<std::size_t>* dport_positions(const std::string& dport) const;
@@ -390,19 +375,12 @@ class Asic {
   std::shared_ptr<Host> host_;
   mutable detail::PortmapIndex portmap_index_;
   mutable detail::VlanXlateIndex xlate_index_;
-  mutable detail::NameSetIndex linux_ports_index_;
-  detail::CacheIndex<KernDevEntry> kern_dev_index_;
-  detail::CacheIndex<KernVlanDevEntry> kern_vlan_dev_index_;
-  struct alignas(64) BaseDevMemo {
-    BaseDev base;
-    std::uint64_t generation = 0;
-  };
-  util::NameTable<BaseDevMemo> base_devs_;
-  // The kinds of devices the resolution has met; never erased.
-  std::set<std::string> kinds_;
   const AuditIndexes* audit_indexes_ = nullptr;
-  std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
-  std::uint64_t base_devs_generation_ = 1;
+  // The kernel readers, over the kernel caches above.
+  kern::Kernel kernel_{
+      host_, linux_ports,
+      kern::Caches{kern_dev_cache, kern_mdb_cache, kern_vlan_cache_created, kern_vlan_cache,
+                   kern_vlan_dev_cache_created, kern_vlan_dev_cache, kern_br_cache}};
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

@@ -62,12 +62,12 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   // so that the lookups do not each wait for it in turn. The IIF first: it
   // is asked first.
   if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, false);
-  base_devs_.prefetch(iif, false);
-  for (const auto& oif : oil) base_devs_.prefetch(oif, false);
-  base_devs_.prefetch(iif, true);
-  for (const auto& oif : oil) base_devs_.prefetch(oif, true);
+  kernel_.prefetch_base_dev(iif, false);
+  for (const auto& oif : oil) kernel_.prefetch_base_dev(oif, false);
+  kernel_.prefetch_base_dev(iif, true);
+  for (const auto& oif : oil) kernel_.prefetch_base_dev(oif, true);
   if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, true);
-  const BaseDev& iif_base = base_dev(iif);
+  const kern::BaseDev& iif_base = kernel_.base_dev(iif);
   const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;
   const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;

@@ -10,13 +10,13 @@
 #include <simdjson.h>
 #include <nlohmann/json.hpp>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
+#include "grpaudit/kern/kernel.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/json_brief.h"
 #include "grpaudit/util/text.h"
 
-namespace grpaudit {
+namespace grpaudit::kern {
 namespace {
 
 using nlohmann::json;
@@ -154,9 +154,9 @@ std::optional<std::vector<Device>> read(sj::dom::element doc) {
 
 }  // namespace
 
-void Asic::_kern_create_vlan_cache() {
+void Kernel::create_vlan_cache() {
   // Set first: a build that fails half-way is not retried.
-  kern_vlan_cache_created = true;
+  caches_.vlan_created = true;
 
   const auto text = cmd_output(kern::command_argv("/sbin/bridge -j vlan show"), "{}");
   {
@@ -187,7 +187,7 @@ void Asic::_kern_create_vlan_cache() {
         const bool small = vid >= 0 && vid < 65536;
         const auto slot = static_cast<std::size_t>(vid);
         if (small && slot < by_vid.size() && by_vid[slot] != nullptr) return *by_vid[slot];
-        KernVlanEntry& entry = kern_vlan_cache.try_emplace(vid, vid).first->second;
+        KernVlanEntry& entry = caches_.vlan.try_emplace(vid, vid).first->second;
         if (small) {
           if (slot >= by_vid.size()) by_vid.resize(std::max<std::size_t>(slot + 1, 4096), nullptr);
           by_vid[slot] = &entry;
@@ -203,13 +203,13 @@ void Asic::_kern_create_vlan_cache() {
         const std::string ifname(device.ifname);
         // Asked at the device's first VLAN; the cache gives the same answer
         // for the others.
-        const std::string& kind = _kern_dev_cache_get(ifname).kind;
+        const std::string& kind = dev_cache_get(ifname).kind;
         // The bridge's own VLANs are not ports of the VLAN.
         if (kind == "bridge") continue;
         if (kind == "bond") {
           for (const fast::Vlan& vlan : device.vlans) {
             KernVlanEntry& entry = entry_of(vlan.vid);
-            for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, vlan.untagged);
+            for (const auto& link : expand_bond(ifname)) entry.add_port(link, vlan.untagged);
           }
           continue;
         }
@@ -252,15 +252,15 @@ void Asic::_kern_create_vlan_cache() {
     if (!vlans.is_array()) wrong_type(vlans, "\"vlans\" is not an array");
 
     for (const json& vlan : vlans) {
-      const std::string kind = _kern_dev_kind_get(ifname);
+      const std::string kind = dev_kind_get(ifname);
       // The bridge's own VLANs are not ports of the VLAN.
       if (kind == "bridge") continue;
       if (!vlan.is_object()) wrong_type(vlan, "expected a VLAN object");
       const bool untagged = egress_untagged(vlan);
       const std::int64_t vid = vlan_id(vlan);
-      KernVlanEntry& entry = kern_vlan_cache.try_emplace(vid, vid).first->second;
+      KernVlanEntry& entry = caches_.vlan.try_emplace(vid, vid).first->second;
       if (kind == "bond") {
-        for (const auto& link : _expand_kern_bond(ifname)) entry.add_port(link, untagged);
+        for (const auto& link : expand_bond(ifname)) entry.add_port(link, untagged);
       } else {
         entry.add_port(ifname, untagged);
       }
@@ -268,13 +268,18 @@ void Asic::_kern_create_vlan_cache() {
   }
 }
 
-std::vector<std::string> Asic::_kern_get_vlan_members(std::int64_t vid) {
-  if (!kern_vlan_cache_created) _kern_create_vlan_cache();
-  const auto it = kern_vlan_cache.find(vid);
-  if (it == kern_vlan_cache.end()) return {};
+std::vector<std::string> Kernel::get_vlan_members(std::int64_t vid) {
+  if (!caches_.vlan_created) create_vlan_cache();
+  const auto it = caches_.vlan.find(vid);
+  if (it == caches_.vlan.end()) return {};
   std::vector<std::string> members = it->second.tagged_swp;
   members.insert(members.end(), it->second.untagged_swp.begin(), it->second.untagged_swp.end());
   return members;
 }
 
-}  // namespace grpaudit
+const KernVlanEntry* Kernel::vlan_entry(std::int64_t vid) const {
+  const auto it = caches_.vlan.find(vid);
+  return it == caches_.vlan.end() ? nullptr : &it->second;
+}
+
+}  // namespace grpaudit::kern

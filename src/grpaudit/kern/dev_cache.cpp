@@ -7,101 +7,79 @@
 
 #include <fmt/format.h>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
+#include "grpaudit/kern/kernel.h"
+#include "grpaudit/kern/listings.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/text.h"
 
-namespace grpaudit {
+namespace grpaudit::kern {
 
-std::string Asic::_kern_dev_kind_parse(const std::string& dev) {
-  linux_ports_index_.sync(linux_ports);
+std::string Kernel::dev_kind_parse(const std::string& dev) {
+  linux_ports_index_.sync(linux_ports_);
   if (linux_ports_index_.contains(dev)) return "swp";
   if (kern::kernel_cannot_name(dev)) return "unk";
 
-  const std::string out =
-      _get_cmd_output(kern::command_argv(fmt::format("/bin/ip -d link show {}", dev)), "");
-  const auto lines = util::split_lines(out);
-  if (lines.size() < 3 || util::contains(lines[0], "does not exist")) return "unk";
-  // The detailed listing names the link kind first on its third line.
-  const std::string_view kind = util::first_word(lines[2]);
-  if (kind.empty()) {
-    throw std::out_of_range(
-        fmt::format("no link kind on the third line of \"ip -d link show {}\": {}", dev,
-                    util::quote(lines[2])));
-  }
-  return std::string(kind);
+  return link_kind(*cmd_output(command_argv(fmt::format("/bin/ip -d link show {}", dev)), ""), dev);
 }
 
-std::int64_t Asic::_kern_dev_vlan_filtering_parse(const std::string& dev) {
+std::int64_t Kernel::dev_vlan_filtering_parse(const std::string& dev) {
   std::int64_t vlan_filtering = 0;
   if (kern::kernel_cannot_name(dev)) return vlan_filtering;
   const std::string path = "/sys/class/net/" + dev + "/bridge/vlan_filtering";
-  if (!host()->is_regular_file(path)) return vlan_filtering;
-  const std::string text = kern::read_optional_file(*host(), path);
-  for (const auto line : util::split_lines(text)) {
-    vlan_filtering = util::parse_int_auto(util::strip(line));
-  }
-  return vlan_filtering;
+  if (!host_->is_regular_file(path)) return vlan_filtering;
+  return vlan_filtering_value(read_optional_file(*host_, path));
 }
 
-const KernDevEntry& Asic::_kern_dev_cache_get(const std::string& dev) {
-  if (const KernDevEntry* cached = kern_dev_index_.find(kern_dev_cache, dev)) return *cached;
-  std::string kind = _kern_dev_kind_parse(dev);
-  const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_parse(dev);
+const KernDevEntry& Kernel::dev_cache_get(const std::string& dev) {
+  if (const KernDevEntry* cached = dev_index_.find(caches_.dev, dev)) return *cached;
+  std::string kind = dev_kind_parse(dev);
+  const std::int64_t vlan_filtering = dev_vlan_filtering_parse(dev);
   const auto it =
-      kern_dev_cache.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
-  kern_dev_index_.added(kern_dev_cache, dev, &it->second);
+      caches_.dev.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
+  dev_index_.added(caches_.dev, dev, &it->second);
   return it->second;
 }
 
-std::string Asic::_kern_dev_kind_get(const std::string& dev) {
-  return _kern_dev_cache_get(dev).kind;
-}
-
-std::int64_t Asic::_kern_dev_vlan_filtering_get(const std::string& dev) {
-  return _kern_dev_cache_get(dev).vlan_filtering;
-}
-
-std::pair<std::string, std::int64_t> Asic::_kern_get_dev_vlan(const std::string& dev,
-                                                              const std::string& kind,
-                                                              std::int64_t parent_vlan) {
+std::pair<std::string, std::int64_t> Kernel::get_dev_vlan(const std::string& dev,
+                                                          const std::string& kind,
+                                                          std::int64_t parent_vlan) {
   if (kind == "vlan") {
-    auto [vid, atlink] = _kern_get_vlan_and_atlink(dev);
+    auto [vid, atlink] = get_vlan_and_atlink(dev);
     // VID 0 is not a VLAN: the device stays itself.
     if (vid && *vid != 0 && atlink) return {std::move(*atlink), *vid};
   }
   return {dev, parent_vlan};
 }
 
-std::tuple<std::string, std::string, std::int64_t> Asic::_kern_base_dev_kind_get(
+std::tuple<std::string, std::string, std::int64_t> Kernel::base_dev_kind_get(
     const std::string& orig_dev, std::int64_t parent_vlan) {
   const BaseDev& base = base_dev(orig_dev);
   return {*base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan};
 }
 
-const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
+const BaseDev& Kernel::base_dev(const std::string& orig_dev) {
   // Entries are never erased, only marked stale, so that a caller's reference
   // to one stays valid while the resolution of another reads devices. The
   // caches only grow while the Asic works; one that shrank was emptied from
   // outside, and then every answer is worked out anew.
   const auto stale = [this] {
-    const bool shrank = kern_dev_cache.size() < std::get<0>(base_devs_stamp_) ||
-                        kern_vlan_dev_cache.size() < std::get<1>(base_devs_stamp_) ||
-                        kern_vlan_dev_cache_created != std::get<2>(base_devs_stamp_);
-    base_devs_stamp_ = std::make_tuple(kern_dev_cache.size(), kern_vlan_dev_cache.size(),
-                                       kern_vlan_dev_cache_created);
+    const bool shrank = caches_.dev.size() < std::get<0>(base_devs_stamp_) ||
+                        caches_.vlan_dev.size() < std::get<1>(base_devs_stamp_) ||
+                        caches_.vlan_dev_created != std::get<2>(base_devs_stamp_);
+    base_devs_stamp_ =
+        std::make_tuple(caches_.dev.size(), caches_.vlan_dev.size(), caches_.vlan_dev_created);
     if (shrank) ++base_devs_generation_;
   };
   stale();
   auto& memo = base_devs_[orig_dev];
   if (memo.generation == base_devs_generation_) return memo.base;
 
-  std::string kind = _kern_dev_kind_get(orig_dev);
+  std::string kind = dev_kind_get(orig_dev);
   BaseDev base{nullptr, orig_dev};
   if (kind == "vlan") {
     // As _kern_get_dev_vlan: VID 0 is not a VLAN, the device stays itself.
-    auto [vid, atlink] = _kern_get_vlan_and_atlink(orig_dev);
+    auto [vid, atlink] = get_vlan_and_atlink(orig_dev);
     if (vid && *vid != 0 && atlink) {
       base.dev = std::move(*atlink);
       base.own_vlan = true;
@@ -109,7 +87,7 @@ const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
     }
   }
   // One level only: a VLAN device on a VLAN device yields the lower one, kind "vlan".
-  if (base.dev != orig_dev) kind = _kern_dev_kind_get(base.dev);
+  if (base.dev != orig_dev) kind = dev_kind_get(base.dev);
   base.kind = &*kinds_.insert(std::move(kind)).first;
 
   stale();
@@ -121,4 +99,4 @@ const Asic::BaseDev& Asic::base_dev(const std::string& orig_dev) {
   return memo.base;
 }
 
-}  // namespace grpaudit
+}  // namespace grpaudit::kern

@@ -6,15 +6,16 @@
 
 #include <span>
 
-#include "grpaudit/asic/asic.h"
 #include "grpaudit/kern/kern_io.h"
+#include "grpaudit/kern/kernel.h"
+#include "grpaudit/kern/listings.h"
 #include "grpaudit/records/group_mac.h"
 #include "grpaudit/util/ints.h"
 #include "grpaudit/util/name_table.h"
 #include "grpaudit/util/regex.h"
 #include "grpaudit/util/text.h"
 
-namespace grpaudit {
+namespace grpaudit::kern {
 namespace {
 
 // The first router port of a "router ports on <bridge>: ..." line (`prefix`
@@ -31,9 +32,8 @@ std::optional<std::string> router_port(std::string_view line, std::string_view p
 
 }  // namespace
 
-const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
-                                                  std::int64_t orig_vlan,
-                                                  const std::string& orig_grp) {
+const KernMdbEntry* Kernel::dev_get_mdb_entry(const std::string& orig_dev, std::int64_t orig_vlan,
+                                              const std::string& orig_grp) {
   // Asked for every bridge interface of every route: the key is formed in a
   // buffer kept from call to call (a lookup's own key, read before it returns).
   static thread_local std::string orig_key;
@@ -42,7 +42,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
     const auto it = mdb.mdb_entries.find(orig_key);
     return it == mdb.mdb_entries.end() ? nullptr : &it->second;
   };
-  if (const auto cached = kern_mdb_cache.find(orig_dev); cached != kern_mdb_cache.end()) {
+  if (const auto cached = caches_.mdb.find(orig_dev); cached != caches_.mdb.end()) {
     return lookup(cached->second);
   }
 
@@ -54,25 +54,23 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
                 kern::command_argv(fmt::format("/sbin/bridge -d -s mdb show dev {}", orig_dev)),
                 "");
   const util::Lines lines(*out);
-  const std::int64_t vlan_filtering = _kern_dev_vlan_filtering_get(orig_dev);
+  const std::int64_t vlan_filtering = dev_vlan_filtering_get(orig_dev);
   // Stored before parsing: a parse that fails leaves what it had read.
   KernMdbCache& mdb =
-      kern_mdb_cache.insert_or_assign(orig_dev, KernMdbCache(orig_dev, vlan_filtering))
-          .first->second;
+      caches_.mdb.insert_or_assign(orig_dev, KernMdbCache(orig_dev, vlan_filtering)).first->second;
 
   // A router port stands for its front-panel port, or its bond's links, with
   // no VLAN suffix; a router port of any other kind is not replicated to.
   const auto add_router_port = [this](KernMdbRportEntry& entry, const std::string& rport) {
-    const auto [kind, new_port, new_vlan] = _kern_base_dev_kind_get(rport, -1);
+    const auto [kind, new_port, new_vlan] = base_dev_kind_get(rport, -1);
     if (kind == "bond") {
-      for (const auto& link : _expand_kern_bond(new_port)) entry.add_port(link);
+      for (const auto& link : expand_bond(new_port)) entry.add_port(link);
     } else if (kind == "swp") {
       entry.add_port(new_port);
     }
   };
 
   const std::string rport_prefix = "router ports on " + orig_dev + ": ";
-  std::vector<std::string_view> fields;
   // The lines that may be group entries (their pattern starts so), kept for
   // the second pass rather than split out of the text again.
   std::vector<std::string_view> entry_lines;
@@ -87,19 +85,14 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
       add_router_port(mdb.mdb_rports.try_emplace(-1, -1).first->second, *rport);
       continue;
     }
-    // The VLANs the router port carries: the second blank-separated field of
-    // each line when it is a plain number (ranges and titles are skipped).
-    const std::string vlan_out =
-        kern::kernel_cannot_name(*rport)
-            ? std::string()
-            : _get_cmd_output(
-                  kern::command_argv(fmt::format("/sbin/bridge vlan show dev {}", *rport)), "");
-    for (const auto vlan_line : util::Lines(vlan_out)) {
-      util::split_at(vlan_line, " ", fields);
-      if (fields.size() == 1 || !util::is_digits(fields[1])) continue;
-      const std::int64_t vid = util::parse_dec(fields[1]);
+    // The router port in each VLAN it carries.
+    const auto vlan_out =
+        kernel_cannot_name(*rport)
+            ? std::make_shared<const std::string>()
+            : cmd_output(command_argv(fmt::format("/sbin/bridge vlan show dev {}", *rport)), "");
+    read_port_vlans(*vlan_out, [&](std::int64_t vid) {
       add_router_port(mdb.mdb_rports.try_emplace(vid, vid).first->second, *rport);
-    }
+    });
   }
 
   static const util::Regex aware_re(
@@ -143,7 +136,7 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
       return;
     }
     const std::int64_t new_vlan = base.own_vlan ? base.vlan : -1;
-    for (const auto& link : _expand_kern_bond(base.dev)) {
+    for (const auto& link : expand_bond(base.dev)) {
       entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
     }
   };
@@ -200,4 +193,4 @@ const KernMdbEntry* Asic::_kern_dev_get_mdb_entry(const std::string& orig_dev,
   return lookup(mdb);
 }
 
-}  // namespace grpaudit
+}  // namespace grpaudit::kern

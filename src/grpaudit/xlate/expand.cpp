@@ -40,7 +40,7 @@ struct MemberRuns {
 void Asic::_expand_kern_dev(const std::string& grp, const std::string& orig_dev,
                             std::int64_t parent_vlan) {
   // _kern_base_dev_kind_get, without copying the names.
-  const BaseDev& base = base_dev(orig_dev);
+  const kern::BaseDev& base = kernel_.base_dev(orig_dev);
   expand_base_dev(grp, *base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan);
 }
 

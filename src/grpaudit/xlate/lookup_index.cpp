@@ -1,4 +1,4 @@
-#include "grpaudit/asic/lookup_index.h"
+#include "grpaudit/xlate/lookup_index.h"
 
 namespace grpaudit::detail {
 
@@ -81,13 +81,6 @@ std::ptrdiff_t VlanXlateIndex::by_ivid(std::int64_t lport, std::int64_t ivid) co
 
 std::ptrdiff_t VlanXlateIndex::by_evid(std::int64_t lport, std::int64_t evid) const {
   return evid_.find(lport, evid);
-}
-
-void NameSetIndex::sync(const std::vector<std::string>& names) {
-  if (stamp_.matches(names)) return;
-  names_.clear();
-  names_.insert(names.begin(), names.end());
-  stamp_.set(names);
 }
 
 }  // namespace grpaudit::detail

@@ -1,7 +1,7 @@
 #pragma once
 // Indexes for the first-match lookups over the tables the Asic reads once:
-// the port map by SDK name and by Linux name, the VLAN translations by port
-// and either VLAN, and the front-panel port names. A large switch asks these
+// the port map by SDK name and by Linux name, and the VLAN translations by
+// port and either VLAN. A large switch asks these
 // questions hundreds of thousands of times while it is read and compared; a
 // scan per question makes that quadratic.
 //
@@ -12,34 +12,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "grpaudit/records/hw_records.h"
-#include "grpaudit/records/kern_records.h"
+#include "grpaudit/util/table_stamp.h"
 
 namespace grpaudit::detail {
-
-// Which table an index was built from.
-template <typename T>
-class TableStamp {
- public:
-  bool matches(const std::vector<T>& table) const {
-    return data_ == table.data() && size_ == table.size();
-  }
-  void set(const std::vector<T>& table) {
-    data_ = table.data();
-    size_ = table.size();
-  }
-
- private:
-  const T* data_ = nullptr;
-  std::size_t size_ = static_cast<std::size_t>(-1);
-};
 
 class PortmapIndex {
  public:
@@ -97,45 +78,6 @@ class VlanXlateIndex {
   TableStamp<VlanXlate> stamp_;
   PairIndex ivid_;
   PairIndex evid_;
-};
-
-// A hash index over one of the Asic's kernel caches, maps from name to entry
-// that only ever grow: the comparison asks them for every interface of every
-// route. Values of a std::map stay where they are while their entry exists;
-// the index is built anew whenever the map's size is not the one it knows.
-template <typename V>
-class CacheIndex {
- public:
-  const V* find(const std::map<std::string, V>& cache, const std::string& name) {
-    if (size_ != cache.size()) {
-      index_.clear();
-      for (const auto& [key, value] : cache) index_.emplace(key, &value);
-      size_ = cache.size();
-    }
-    const auto it = index_.find(name);
-    return it == index_.end() ? nullptr : it->second;
-  }
-
-  // Tells of an entry just added to `cache`, sparing a rebuild.
-  void added(const std::map<std::string, V>& cache, const std::string& name, const V* value) {
-    if (size_ + 1 != cache.size()) return;
-    index_.emplace(name, value);
-    size_ = cache.size();
-  }
-
- private:
-  std::size_t size_ = static_cast<std::size_t>(-1);
-  std::unordered_map<std::string, const V*> index_;
-};
-
-class NameSetIndex {
- public:
-  void sync(const std::vector<std::string>& names);
-  bool contains(const std::string& name) const { return names_.contains(name); }
-
- private:
-  TableStamp<std::string> stamp_;
-  std::unordered_set<std::string> names_;
 };
 
 }  // namespace grpaudit::detail
