@@ -24,7 +24,7 @@
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/name_table.h"
 #include "grpaudit/util/text_run.h"
-#include "grpaudit/xlate/lookup_index.h"
+#include "grpaudit/xlate/port_vlans.h"
 
 namespace grpaudit {
 
@@ -331,56 +331,22 @@ class Asic {
   // read. Flat while AuditIndexes exist.
   const KernVlanEntry* kern_vlan_entry(std::int64_t vid);
 
-  // While the replication group listing is read, vlans and
-  // vlans_without_entry by VID: every routed copy of every group asks
-  // whether its port is untagged in its VLAN, and a tree search among
-  // thousands of VLANs misses the cache at nearly every level. Meanwhile
-  // only _parse_vlan changes them, and it keeps the index in step.
-  class VlansByVid {
-   public:
-    explicit VlansByVid(Asic& asic);
-    ~VlansByVid();
-    VlansByVid(const VlansByVid&) = delete;
-    VlansByVid& operator=(const VlansByVid&) = delete;
-
-   private:
-    Asic& asic_;
-  };
-  // vlans' entry of `vid`; kVlanWithoutEntry when its reading stored none;
-  // null when it was not read.
-  const VlanEntry* vlan_entry(std::int64_t vid) const;
-  // `node`: vlans' node of an entry stored there.
-  void index_vlan(std::int64_t vid, const VlanEntry* entry,
-                  std::map<std::int64_t, VlanEntry>::iterator node = {});
-  // Where an entry of `vid` goes in vlans, for an insertion that would
-  // otherwise search the tree: the entry above it when the index knows one
-  // close by; else the end, which the map checks and, when wrong, ignores.
-  std::map<std::int64_t, VlanEntry>::iterator vlan_hint(std::int64_t vid);
-  static const VlanEntry kVlanWithoutEntry;
-  bool vlans_by_vid_on_ = false;
-  std::vector<const VlanEntry*> vlans_by_vid_;
-  // Beside it, for the insertions only (the lookups read the one above):
-  // vlans' node where the entry is one of vlans'.
-  std::vector<std::map<std::int64_t, VlanEntry>::iterator> vlan_nodes_by_vid_;
-
   // The expansion of _expand_kern_dev, for an interface already resolved by
   // _kern_base_dev_kind_get to its kind, base device and VLAN.
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
                        std::int64_t vlan);
 
-  // Positions of the port map entries named `dport` (null: none), checked
-  // against the table.
-  const std::vector<std::size_t>* dport_positions(const std::string& dport) const;
-
   std::shared_ptr<Host> host_;
-  mutable detail::PortmapIndex portmap_index_;
-  mutable detail::VlanXlateIndex xlate_index_;
   const AuditIndexes* audit_indexes_ = nullptr;
   // The kernel readers, over the kernel caches above.
   kern::Kernel kernel_{
       host_, linux_ports,
       kern::Caches{kern_dev_cache, kern_mdb_cache, kern_vlan_cache_created, kern_vlan_cache,
                    kern_vlan_dev_cache_created, kern_vlan_dev_cache, kern_br_cache}};
+  // The port and VLAN lookups, over the tables above; a VLAN they need is
+  // read by _parse_vlan.
+  xlate::PortVlans port_vlans_{xlate::Tables{portmap, vlan_xlate, vlans, vlans_without_entry},
+                               [this](std::int64_t vid) { _parse_vlan(vid); }};
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

@@ -116,7 +116,7 @@ hw::ReplGroupContext repl_group_context(Asic& asic) {
 }  // namespace
 
 void Asic::_parse_multicast_repln_groups() {
-  const VlansByVid indexed(*this);
+  const xlate::PortVlans::VlansIndexed indexed(port_vlans_);
   hw::parse_multicast_show(*sdk_run("multicast show", "multicast show"), repl_group_context(*this),
                            replication_groups);
 }
@@ -187,13 +187,10 @@ void Asic::_parse_vlan(std::int64_t vid) {
   if (!ports) {
     // The table does not change while this object lives: asking again would
     // only repeat the same two commands.
-    vlans_without_entry.insert(vid);
-    index_vlan(vid, &kVlanWithoutEntry);
+    port_vlans_.store_no_vlan(vid);
     return;
   }
-  const auto stored = vlans.insert_or_assign(vlan_hint(untagged->vlan), untagged->vlan,
-                                             VlanEntry(untagged->vlan, std::move(*ports)));
-  index_vlan(stored->first, &stored->second, stored);
+  port_vlans_.store_vlan(VlanEntry(untagged->vlan, std::move(*ports)));
 }
 
 void Asic::_parse_vlan_xlate() {
