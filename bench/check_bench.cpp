@@ -53,7 +53,7 @@ void register_check_benchmarks() {
             auto asic = std::make_unique<Asic>(platform);
             const auto kernel = kern::read_kernel_routes(*platform.host);
             state.ResumeTiming();
-            const auto result = check::audit(*asic, kernel, {}, {}, false);
+            const auto result = asic->audit(kernel, {}, {}, false);
             routes = result.routes.size();
             state.PauseTiming();
             asic.reset();

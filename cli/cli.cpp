@@ -89,8 +89,8 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   auto kernel = std::make_unique<const std::map<std::string, kern::KernelRoute>>(
       kern::read_kernel_routes(*source.platform.host));
   // The text report shows what the kernel expected of faulty routes only.
-  auto result = std::make_unique<const check::AuditResult>(check::audit(
-      *asic, *kernel, o.keys,
+  auto result = std::make_unique<const check::AuditResult>(asic->audit(
+      *kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json));
   progress.clear();

@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 
+#include "grpaudit/asic/asic.h"
 #include "grpaudit/check/audit.h"
 
 namespace grpaudit::cli {

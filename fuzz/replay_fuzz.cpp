@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::documented(allowed, [&] {
       Asic asic(p, mem_table);
       const auto routes = kern::read_kernel_routes(*p.host);
-      const auto result = check::audit(asic, routes, {});
+      const auto result = asic.audit(routes, {});
       if (result.routes.size() < routes.size()) std::abort();  // every route has a status
       (void)asic.str();
     });

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "grpaudit/asic/asic.h"
+#include "grpaudit/check/audit_index.h"
 #include "support/fake_switch.h"
 
 namespace grpaudit::hw {
@@ -83,13 +84,16 @@ TEST(HwVlanToIif, DuringAnAuditEachVlanIsStillReadOnce) {
   asic.vlan_riot[12] = 99;
   const std::size_t before = traced.lines().size();
   {
-    const Asic::AuditIndexes indexes(asic);
+    const check::AuditIndex index(asic.replication_groups);
+    const auto iif = [&](std::int64_t vlan) {
+      return index.riot(vlan, [&](std::int64_t v) { return asic._hw_vlan_to_iif(v); });
+    };
     for (int round = 0; round < 2; ++round) {
-      EXPECT_EQ(asic._hw_vlan_to_iif(10), 7);
-      EXPECT_EQ(asic._hw_vlan_to_iif(12), 99);
-      EXPECT_EQ(asic._hw_vlan_to_iif(70000), 9);
-      EXPECT_EQ(asic._hw_vlan_to_iif(-1), std::nullopt);
-      EXPECT_THROW(asic._hw_vlan_to_iif(11), std::out_of_range);
+      EXPECT_EQ(iif(10), 7);
+      EXPECT_EQ(iif(12), 99);
+      EXPECT_EQ(iif(70000), 9);
+      EXPECT_EQ(iif(-1), std::nullopt);
+      EXPECT_THROW(iif(11), std::out_of_range);
     }
   }
   EXPECT_EQ(asic._hw_vlan_to_iif(10), 7);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "grpaudit/check/audit_index.h"
 #include "support/kern_fixtures.h"
 
 namespace grpaudit {
@@ -72,11 +73,14 @@ TEST(KernVlanCache, AnAuditsIndexAnswersAsTheMap) {
     }
   }
   TracedAsic asic(sw);
-  const Asic::AuditIndexes indexes(*asic);
+  asic->_kern_create_vlan_cache();
+  const check::AuditIndex index(asic->replication_groups);
   std::vector<bool> indexed;
   for (const std::int64_t vid : vids) {
-    for (const char* port : {"swp1", "swp2"}) {
-      indexed.push_back(asic->_kern_is_untagged_vlan_member(vid, port));
+    for (const std::string port : {"swp1", "swp2"}) {
+      const KernVlanEntry* entry = index.kern_vlan(vid, asic->kern_vlan_cache);
+      indexed.push_back(entry != nullptr && std::count(entry->untagged_swp.begin(),
+                                                       entry->untagged_swp.end(), port) > 0);
     }
   }
   EXPECT_EQ(indexed, plain);

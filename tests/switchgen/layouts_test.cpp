@@ -132,7 +132,7 @@ std::string verdicts(Asic& asic, const std::map<std::string, kern::KernelRoute>&
                      bool indexed) {
   std::string out;
   if (indexed) {
-    for (const auto& r : check::audit(asic, kernel, {}).routes) {
+    for (const auto& r : asic.audit(kernel, {}).routes) {
       if (r.kernel == nullptr || r.status == check::Status::kUnresolved) continue;
       out +=
           std::string(r.key) + (r.status == check::Status::kMismatch ? " differs\n" : " equal\n");

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "grpaudit/check/audit.h"
+#include "grpaudit/check/comparison.h"
 #include "grpaudit/kern/kernel.h"
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/records/hw_records.h"
@@ -31,7 +33,7 @@ namespace grpaudit {
 class Asic {
  public:
   // Kernel device kinds that the outgoing-interface expansion understands.
-  static constexpr std::array<std::string_view, 4> _devs_supported{"bridge", "bond", "vlan", "swp"};
+  static constexpr std::array<std::string_view, 4> _devs_supported = check::kDevsSupported;
   // Originating devices: one list for the whole process, extended by the
   // MLAG peer check of every construction.
   static inline std::vector<std::string> ORIG_DEV{"lo"};
@@ -178,100 +180,27 @@ class Asic {
   bool mroute_eq(const std::string& key, const std::string& iif,
                  const std::vector<std::string>& oil, MrouteChecker& ul_mcast);
 
-  // What the kernel side of a compared route expands to.
-  struct MrouteExpectation {
-    std::optional<std::int64_t> iif;  // the L3 IIF derived from the kernel IIF
-    std::set<std::string> l3;         // routed replication identities
-    std::set<std::string> l2;         // bridged replication identities
-  };
-  // Which rule decided a comparison.
-  enum class MrouteOutcome { kOriginated, kTerminated, kNotInHardware, kCompared };
-  struct MrouteComparison {
-    MrouteOutcome outcome = MrouteOutcome::kCompared;
-    bool equal = true;
-    // Present only when the route was compared with the hardware (not
-    // originated, not terminated, not missing from the hardware).
-    std::optional<MrouteExpectation> expected;
-  };
+  // What the kernel side of a compared route expands to, which rule decided
+  // a comparison, and what it found (check/comparison.h).
+  using MrouteExpectation = check::MrouteExpectation;
+  using MrouteOutcome = check::MrouteOutcome;
+  using MrouteComparison = check::MrouteComparison;
   // The comparison behind mroute_eq, also telling what the kernel expected.
   MrouteComparison compare_mroute(const std::string& key, const std::string& iif,
                                   const std::vector<std::string>& oil, MrouteChecker& ul_mcast);
+  // The audit of every route of `kernel` and of the hardware (only those named
+  // by `keys` when it is not empty), as check::audit runs it over this
+  // object's parts; the result points into `kernel` and mroutes.
+  check::AuditResult audit(const std::map<std::string, kern::KernelRoute>& kernel,
+                           const std::vector<std::string>& keys,
+                           const check::AuditProgress& progress = {},
+                           bool expected_of_sound_routes = true);
   // The same, given mroutes' route of `key` (null when it has none): a caller
-  // that walks mroutes in key order spares the search.
+  // that walks mroutes in key order spares the search. With an audit's
+  // `index`, the lookups it holds are made there.
   MrouteComparison compare_mroute(const std::string& key, const std::string& iif,
                                   const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
-                                  Hmroute* hw_route);
-
-  // While one exists, the comparison finds replication groups, the kernel's
-  // bridge VLAN entries and the RIOT answers through flat indexes instead of
-  // a tree search per route and interface. Its maker must not change
-  // replication_groups, kern_vlan_cache or vlan_riot meanwhile; the
-  // comparison itself changes only the last two, through the readers that
-  // keep the indexes in step (the VLAN listing is read once, RIOT answers are
-  // only added).
-  class AuditIndexes {
-   public:
-    // With `every_group`, the identities of every group are made at once,
-    // in group order (for a comparison of most routes); else each as it is
-    // first asked for.
-    explicit AuditIndexes(Asic& asic, bool every_group = false);
-    ~AuditIndexes();
-    AuditIndexes(const AuditIndexes&) = delete;
-    AuditIndexes& operator=(const AuditIndexes&) = delete;
-
-    const ReplicationGroup* find(std::int64_t mcast_grp) const;
-
-    // A group's replication identities, of its routed copies and of its
-    // bridged ones, as sorted_identities gives them: kept compact for the
-    // routes that share the group, which read them rather than its copies.
-    struct GroupIdentities {
-      util::TextRun l3;
-      util::TextRun l2;
-    };
-    // Those of `mcast_grp`, or none when the ASIC has no such group. Valid
-    // until the next call.
-    std::optional<GroupIdentities> identities(std::int64_t mcast_grp) const;
-
-    // Brings toward the cache the index slot of `mcast_grp` (`group` false)
-    // or, once that has had time to arrive, the group's identities or, when
-    // they are not made yet, the group and the start of its copies (`group`
-    // true). Changes nothing.
-    void prefetch(std::int64_t mcast_grp, bool group) const;
-
-   private:
-    friend class Asic;
-    // VLAN IDs below this are indexed flat; others are searched as before.
-    static constexpr std::int64_t kFlatVids = 65536;
-
-    // Open addressing, at most half full, a power of two in size; a null
-    // group marks a free slot.
-    struct Slot {
-      std::int64_t mcast_grp = 0;
-      const ReplicationGroup* group = nullptr;
-      // The group's identities in runs_: [l3_at, l2_at) and [l2_at, end).
-      mutable std::size_t l3_at = kNotMade;
-      mutable std::size_t l2_at = 0;
-      mutable std::size_t end = 0;
-    };
-    static constexpr std::size_t kNotMade = static_cast<std::size_t>(-1);
-    std::size_t home(std::int64_t mcast_grp) const;
-    const Slot* slot_of(std::int64_t mcast_grp) const;
-    void make_identities(const Slot& slot) const;
-
-    Asic& asic_;
-    const AuditIndexes* outer_;
-    std::vector<Slot> slots_;
-    // Filled as the comparison goes (hence mutable):
-    // the groups' identities, end to end;
-    mutable std::vector<char> runs_;
-    // kern_vlan_cache by VLAN ID, made once the cache has been read; null
-    // where it has no entry.
-    mutable bool kern_vlans_made_ = false;
-    mutable std::vector<const KernVlanEntry*> kern_vlans_;
-    // vlan_riot's answers by VLAN ID, as they are asked; none where not yet.
-    // The answers themselves, not where the map keeps them: one read, not two.
-    mutable std::vector<std::optional<std::int64_t>> riot_;
-  };
+                                  Hmroute* hw_route, const check::AuditIndex* index = nullptr);
 
   // --- listing and dumps ----------------------------------------------------
   std::set<std::string> get_mroutes() const;
@@ -327,17 +256,7 @@ class Asic {
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
                                                 const std::string& dispStr) const;
 
-  // kern_vlan_cache's entry of `vid`, or null; the cache must have been
-  // read. Flat while AuditIndexes exist.
-  const KernVlanEntry* kern_vlan_entry(std::int64_t vid);
-
-  // The expansion of _expand_kern_dev, for an interface already resolved by
-  // _kern_base_dev_kind_get to its kind, base device and VLAN.
-  void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
-                       std::int64_t vlan);
-
   std::shared_ptr<Host> host_;
-  const AuditIndexes* audit_indexes_ = nullptr;
   // The kernel readers, over the kernel caches above.
   kern::Kernel kernel_{
       host_, linux_ports,
@@ -347,6 +266,10 @@ class Asic {
   // read by _parse_vlan.
   xlate::PortVlans port_vlans_{xlate::Tables{portmap, vlan_xlate, vlans, vlans_without_entry},
                                [this](std::int64_t vid) { _parse_vlan(vid); }};
+  // The expansion and the comparison, over the parts and tables above.
+  check::Comparison comparison_{
+      check::Sides{kernel_, port_vlans_, replication_groups, tmp_encaps, flood_mdb_misses, ORIG_DEV,
+                   TERM_DEV, [this](std::int64_t vlan) { return _hw_vlan_to_iif(vlan); }, *this}};
 };
 
 std::ostream& operator<<(std::ostream& os, const Asic& asic);

@@ -152,27 +152,10 @@ std::string Asic::_get_vlan_riot_memtable_name() {
 std::optional<std::int64_t> Asic::_hw_vlan_to_iif(std::int64_t iif_vlan) {
   if (iif_vlan < 0) return std::nullopt;
   if (!riot_enable) return iif_vlan;
-  // While an audit runs, every answer given is kept by VLAN ID as well (the
-  // map's answers are only added meanwhile), and found there on the next route.
-  std::vector<std::optional<std::int64_t>>* flat = nullptr;
-  std::size_t slot = 0;
-  if (audit_indexes_ != nullptr && iif_vlan < AuditIndexes::kFlatVids) {
-    flat = &audit_indexes_->riot_;
-    slot = static_cast<std::size_t>(iif_vlan);
-    if (slot < flat->size() && (*flat)[slot]) return *(*flat)[slot];
-  }
-  const auto remember = [&](std::int64_t answer) {
-    if (flat == nullptr) return;
-    if (slot >= flat->size()) flat->resize(slot + 1);
-    (*flat)[slot] = answer;
-  };
-  if (const auto it = vlan_riot.find(iif_vlan); it != vlan_riot.end()) {
-    remember(it->second);
-    return it->second;
-  }
+  if (const auto it = vlan_riot.find(iif_vlan); it != vlan_riot.end()) return it->second;
   const std::int64_t iif = hw::l3_iif_of(bcm->gettable(vlan_riot_memtable, true, iif_vlan, 1),
                                          vlan_riot_memtable, iif_vlan);
-  if (const auto [it, added] = vlan_riot.emplace(iif_vlan, iif); added) remember(it->second);
+  vlan_riot.emplace(iif_vlan, iif);
   return iif;
 }
 

@@ -5,15 +5,15 @@
 namespace grpaudit::check {
 namespace {
 
-Status status_of(const Asic::MrouteComparison& cmp) {
+Status status_of(const MrouteComparison& cmp) {
   switch (cmp.outcome) {
-    case Asic::MrouteOutcome::kOriginated:
+    case MrouteOutcome::kOriginated:
       return Status::kOriginated;
-    case Asic::MrouteOutcome::kTerminated:
+    case MrouteOutcome::kTerminated:
       return Status::kTerminated;
-    case Asic::MrouteOutcome::kNotInHardware:
+    case MrouteOutcome::kNotInHardware:
       return Status::kMissingInHw;
-    case Asic::MrouteOutcome::kCompared:
+    case MrouteOutcome::kCompared:
       break;
   }
   return cmp.equal ? Status::kOk : Status::kMismatch;
@@ -53,7 +53,9 @@ std::size_t AuditResult::faults() const {
   return n;
 }
 
-AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& kernel,
+AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroutes,
+                  const std::map<std::int64_t, ReplicationGroup>& groups,
+                  const std::map<std::string, kern::KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress,
                   bool expected_of_sound_routes) {
   // The keys in byte-wise order, each once.
@@ -62,9 +64,9 @@ AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& ke
   if (keys.empty()) {
     // Both tables are in key order: merge them.
     auto k = kernel.begin();
-    auto h = asic.mroutes.begin();
-    while (k != kernel.end() || h != asic.mroutes.end()) {
-      if (h == asic.mroutes.end() || (k != kernel.end() && k->first < h->first)) {
+    auto h = mroutes.begin();
+    while (k != kernel.end() || h != mroutes.end()) {
+      if (h == mroutes.end() || (k != kernel.end() && k->first < h->first)) {
         selected.push_back(&(k++)->first);
       } else if (k == kernel.end() || h->first < k->first) {
         selected.push_back(&(h++)->first);
@@ -81,7 +83,7 @@ AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& ke
     for (const auto& key : named) {
       if (const auto k = kernel.find(key); k != kernel.end()) {
         selected.push_back(&k->first);
-      } else if (const auto h = asic.mroutes.find(key); h != asic.mroutes.end()) {
+      } else if (const auto h = mroutes.find(key); h != mroutes.end()) {
         selected.push_back(&h->first);
       }
     }
@@ -90,24 +92,24 @@ AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& ke
   AuditResult result;
   for (const Status s : kAllStatuses) result.counts[s] = 0;
   AcceptingChecker checker;
-  // Nothing below changes the ASIC's replication groups, and the kernel's
-  // VLAN listing and the RIOT answers only through the Asic's own readers.
+  // Nothing below changes the replication groups, and the kernel's VLAN
+  // listing and the RIOT answers only through their own readers.
   // Routes share groups: when most are compared, every group's identities
   // are made at once, reading the groups in the order they lie in memory.
-  const Asic::AuditIndexes indexes(asic, 4 * selected.size() >= asic.replication_groups.size());
+  const AuditIndex index(groups, 4 * selected.size() >= groups.size());
   std::size_t done = 0;
   result.routes.reserve(selected.size());
   // The keys come in order, so both tables are walked alongside, not searched.
   auto k = kernel.begin();
-  auto h = asic.mroutes.begin();
+  auto h = mroutes.begin();
   for (const std::string* selected_key : selected) {
     const std::string& key = *selected_key;
     RouteResult r;
     r.key = key;
     while (k != kernel.end() && k->first < key) ++k;
-    while (h != asic.mroutes.end() && h->first < key) ++h;
+    while (h != mroutes.end() && h->first < key) ++h;
     if (k != kernel.end() && k->first == key) r.kernel = &k->second;
-    Hmroute* hw_route = h != asic.mroutes.end() && h->first == key ? &h->second : nullptr;
+    Hmroute* hw_route = h != mroutes.end() && h->first == key ? &h->second : nullptr;
     r.hardware = hw_route;
 
     if (r.kernel == nullptr) {
@@ -115,10 +117,10 @@ AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& ke
     } else if (r.kernel->state == "unresolved") {
       r.status = Status::kUnresolved;
     } else {
-      auto cmp = asic.compare_mroute(key, r.kernel->iif, r.kernel->oil, checker, hw_route);
+      auto cmp = comparison.compare(key, r.kernel->iif, r.kernel->oil, checker, hw_route, &index);
       r.status = status_of(cmp);
       if (cmp.expected && (expected_of_sound_routes || is_fault(r.status)))
-        r.expected = std::make_unique<const Asic::MrouteExpectation>(std::move(*cmp.expected));
+        r.expected = std::make_unique<const MrouteExpectation>(std::move(*cmp.expected));
     }
     ++result.counts[r.status];
     result.routes.push_back(std::move(r));

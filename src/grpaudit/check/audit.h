@@ -5,8 +5,9 @@
 //
 //   Asic asic(platform, use_mem_table);
 //   const auto kernel = kern::read_kernel_routes(*platform.host);
-//   const check::AuditResult result = check::audit(asic, kernel, {});
+//   const check::AuditResult result = asic.audit(kernel, {});
 //
+// Asic::audit runs the audit below over its own parts and tables.
 // The result holds, per route in byte-wise order of key, its status, both
 // sides (the hardware route carries the mismatch messages that the
 // comparison recorded) and what the kernel side expands to; and the count of
@@ -22,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "grpaudit/asic/asic.h"
+#include "grpaudit/check/comparison.h"
 #include "grpaudit/kern/kernel_routes.h"
 
 namespace grpaudit::check {
@@ -65,9 +66,9 @@ bool is_fault(Status s);
 struct RouteResult {
   std::string_view key;  // a key of the kernel's or the ASIC's table
   Status status = Status::kOk;
-  const kern::KernelRoute* kernel = nullptr;  // null when the kernel has no such route
-  const Hmroute* hardware = nullptr;          // null when the ASIC has no such route
-  std::unique_ptr<const Asic::MrouteExpectation> expected;  // compared routes only
+  const kern::KernelRoute* kernel = nullptr;          // null when the kernel has no such route
+  const Hmroute* hardware = nullptr;                  // null when the ASIC has no such route
+  std::unique_ptr<const MrouteExpectation> expected;  // compared routes only
 };
 
 struct AuditResult {
@@ -79,12 +80,15 @@ struct AuditResult {
 // Called after each route with the number done and the total.
 using AuditProgress = std::function<void(std::size_t, std::size_t)>;
 
-// Compares the routes of `kernel` and `asic` (only those named by `keys`
-// when it is not empty). The results point into `kernel` and `asic`.
+// Compares the routes of `kernel` and of the hardware (`mroutes`, with their
+// replication `groups`) through `comparison`, only those named by `keys`
+// when it is not empty. The results point into `kernel` and `mroutes`.
 // Without `expected_of_sound_routes` only faulty routes keep what the kernel
 // expected (all a text report shows): on a large switch the rest is tens of
 // megabytes.
-AuditResult audit(Asic& asic, const std::map<std::string, kern::KernelRoute>& kernel,
+AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroutes,
+                  const std::map<std::int64_t, ReplicationGroup>& groups,
+                  const std::map<std::string, kern::KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress = {},
                   bool expected_of_sound_routes = true);
 

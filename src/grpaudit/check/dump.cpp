@@ -1,44 +1,36 @@
-// Listing and printing the hardware routes with their replication entries
-// and the mismatches the comparison recorded.
+#include "grpaudit/check/dump.h"
 
-#include <iostream>
+namespace grpaudit::check {
 
-#include "grpaudit/asic/asic.h"
-
-namespace grpaudit {
-
-std::set<std::string> Asic::get_mroutes() const {
+std::set<std::string> mroute_keys(const Mroutes& mroutes) {
   std::set<std::string> keys;
   for (const auto& [key, route] : mroutes) keys.insert(keys.end(), key);
   return keys;
 }
 
-std::string Asic::_dump_one_mroute(const Hmroute& mroute) const {
+std::string dump_one_mroute(const Hmroute& mroute, const ReplicationGroups& groups) {
   std::string out = mroute.str() + "\n";
-  if (const auto it = replication_groups.find(mroute.grp); it != replication_groups.end()) {
-    out += it->second.str();
-  }
+  if (const auto it = groups.find(mroute.grp); it != groups.end()) out += it->second.str();
   return out;
 }
 
-void Asic::dump_mroutes(const std::vector<std::string>& filter_mroutes) const {
-  dump_mroutes(filter_mroutes, std::cout);
-}
-
-void Asic::dump_mroutes(const std::vector<std::string>& filter_mroutes, std::ostream& out) const {
-  if (filter_mroutes.empty()) {
-    for (const auto& [key, route] : mroutes) out << _dump_one_mroute(route);
+void dump_mroutes(const Mroutes& mroutes, const ReplicationGroups& groups,
+                  const std::vector<std::string>& filter, std::ostream& out) {
+  if (filter.empty()) {
+    for (const auto& [key, route] : mroutes) out << dump_one_mroute(route, groups);
     return;
   }
-  for (const auto& key : filter_mroutes) {
-    if (const auto it = mroutes.find(key); it != mroutes.end()) out << _dump_one_mroute(it->second);
+  for (const auto& key : filter) {
+    if (const auto it = mroutes.find(key); it != mroutes.end()) {
+      out << dump_one_mroute(it->second, groups);
+    }
   }
 }
 
-std::string Asic::str() const {
+std::string mroutes_text(const Mroutes& mroutes, const ReplicationGroups& groups) {
   std::string out = "Asic ip mroutes:\n";
-  for (const auto& [key, route] : mroutes) out += _dump_one_mroute(route);
+  for (const auto& [key, route] : mroutes) out += dump_one_mroute(route, groups);
   return out;
 }
 
-}  // namespace grpaudit
+}  // namespace grpaudit::check

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "grpaudit/asic/asic.h"
+#include "grpaudit/check/comparison.h"
+#include "grpaudit/records/route_key.h"
 #include "grpaudit/util/text.h"
 
-namespace grpaudit {
+namespace grpaudit::check {
 namespace {
 
 // The port part of a replication identity: the text before the first ".".
@@ -23,30 +24,20 @@ bool has_difference(const A& a, const B& b) {
 
 }  // namespace
 
-bool Asic::mroute_eq(const std::string& key, const std::string& iif,
-                     const std::vector<std::string>& oil, MrouteChecker& ul_mcast) {
-  return compare_mroute(key, iif, oil, ul_mcast).equal;
-}
-
-Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::string& iif,
-                                            const std::vector<std::string>& oil,
-                                            MrouteChecker& ul_mcast) {
-  const auto found = mroutes.find(key);
-  return compare_mroute(key, iif, oil, ul_mcast, found == mroutes.end() ? nullptr : &found->second);
-}
-
-Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::string& iif,
-                                            const std::vector<std::string>& oil,
-                                            MrouteChecker& ul_mcast, Hmroute* hw_route) {
-  const auto [vrf, src, grp] = _key_to_sip_dip(key);
+MrouteComparison Comparison::compare(const std::string& key, const std::string& iif,
+                                     const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
+                                     Hmroute* hw_route, const AuditIndex* index) {
+  const auto [vrf, src, grp] = split_route_key(key);
   (void)vrf;
 
   const bool from_zero_source = src && *src == "0.0.0.0";
-  if (std::find(ORIG_DEV.begin(), ORIG_DEV.end(), iif) != ORIG_DEV.end() && !from_zero_source) {
+  if (std::find(s_.orig_dev.begin(), s_.orig_dev.end(), iif) != s_.orig_dev.end() &&
+      !from_zero_source) {
     if (oil.empty()) return {MrouteOutcome::kOriginated, true, std::nullopt};
-    return {MrouteOutcome::kOriginated, ul_mcast.check_orig_mroute(*this, src, grp), std::nullopt};
+    return {MrouteOutcome::kOriginated, ul_mcast.check_orig_mroute(s_.asic, src, grp),
+            std::nullopt};
   }
-  if (std::find(oil.begin(), oil.end(), TERM_DEV) != oil.end() && from_zero_source) {
+  if (std::find(oil.begin(), oil.end(), s_.term_dev) != oil.end() && from_zero_source) {
     return {MrouteOutcome::kTerminated, ul_mcast.check_term_mroute(src, grp), std::nullopt};
   }
 
@@ -56,40 +47,42 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   const std::string group = grp.value_or("");
 
   MrouteExpectation expected;
-  // _kern_base_dev_kind_get(iif), held by reference: the names are not copied.
+  // base_dev_kind_get(iif), held by reference: the names are not copied.
   // Every interface of the route is asked about below, one after another,
   // and then the route's replication group: each is asked from memory ahead,
   // so that the lookups do not each wait for it in turn. The IIF first: it
   // is asked first.
-  if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, false);
-  kernel_.prefetch_base_dev(iif, false);
-  for (const auto& oif : oil) kernel_.prefetch_base_dev(oif, false);
-  kernel_.prefetch_base_dev(iif, true);
-  for (const auto& oif : oil) kernel_.prefetch_base_dev(oif, true);
-  if (audit_indexes_ != nullptr) audit_indexes_->prefetch(hmroute.grp, true);
-  const kern::BaseDev& iif_base = kernel_.base_dev(iif);
+  if (index != nullptr) index->prefetch(hmroute.grp, false);
+  s_.kernel.prefetch_base_dev(iif, false);
+  for (const auto& oif : oil) s_.kernel.prefetch_base_dev(oif, false);
+  s_.kernel.prefetch_base_dev(iif, true);
+  for (const auto& oif : oil) s_.kernel.prefetch_base_dev(oif, true);
+  if (index != nullptr) index->prefetch(hmroute.grp, true);
+  const kern::BaseDev& iif_base = s_.kernel.base_dev(iif);
   const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;
   const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;
-  tmp_encaps.clear();
-  // _expand_kern_dev(group, iif), whose own resolution of the IIF would find
+  s_.tmp_encaps.clear();
+  // expand_kern_dev(group, iif), whose own resolution of the IIF would find
   // every answer just cached.
-  expand_base_dev(group, kind, new_iif, iif_vlan);
+  expand_base_dev(group, kind, new_iif, iif_vlan, index);
   if (kind == "bridge") {
-    for (const auto& identity : tmp_encaps)
+    for (const auto& identity : s_.tmp_encaps)
       expected.l2.insert(expected.l2.end(), port_part(identity));
   }
   // The smallest identity, so that results are reproducible.
   std::string first_member;
-  if (!tmp_encaps.empty()) first_member = tmp_encaps.extract(tmp_encaps.begin()).value();
+  if (!s_.tmp_encaps.empty()) first_member = s_.tmp_encaps.extract(s_.tmp_encaps.begin()).value();
 
-  const std::int64_t kern_iif_vlan = _kern_iif_to_hw_vlan(kind, new_iif, iif_vlan, first_member);
-  expected.iif = _hw_vlan_to_iif(kern_iif_vlan);
+  const std::int64_t kern_iif_vlan =
+      s_.port_vlans.kern_iif_to_hw_vlan(kind, iif_vlan, first_member);
+  expected.iif = index != nullptr ? index->riot(kern_iif_vlan, s_.hw_vlan_to_iif)
+                                  : s_.hw_vlan_to_iif(kern_iif_vlan);
   if (expected.iif != hmroute.iif) {
     hmroute.iif_mismatch.push_back("kernel IIF does not match hw IIF");
   }
 
-  // The last OIF expanded leaves its identities in tmp_encaps; those of the
+  // The last OIF expanded leaves its identities in s_.tmp_encaps; those of the
   // others are moved over rather than copied.
   std::size_t last = oil.size();
   for (std::size_t i = oil.size(); i-- > 0;) {
@@ -101,12 +94,12 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
   for (std::size_t i = 0; i < oil.size(); ++i) {
     const std::string& oif = oil[i];
     if (oif == iif) continue;
-    tmp_encaps.clear();
-    _expand_kern_dev(group, oif);
+    s_.tmp_encaps.clear();
+    expand_kern_dev(group, oif, -1, index);
     if (i == last) {
-      expected.l3.insert(tmp_encaps.begin(), tmp_encaps.end());
+      expected.l3.insert(s_.tmp_encaps.begin(), s_.tmp_encaps.end());
     } else {
-      expected.l3.merge(tmp_encaps);
+      expected.l3.merge(s_.tmp_encaps);
     }
   }
 
@@ -124,25 +117,23 @@ Asic::MrouteComparison Asic::compare_mroute(const std::string& key, const std::s
       hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
     }
   };
-  if (audit_indexes_ != nullptr) {
-    const auto ids = audit_indexes_->identities(hmroute.grp);
+  if (index != nullptr) {
+    const auto ids = index->identities(hmroute.grp);
     compare(ids ? ids->l3 : util::TextRun(), ids ? ids->l2 : util::TextRun());
   } else {
-    // Kept from route to route: the comparison runs on one thread.
-    static thread_local std::vector<std::string> hw_l3;
-    static thread_local std::vector<std::string> hw_l2;
-    if (const auto g = replication_groups.find(hmroute.grp); g != replication_groups.end()) {
-      sorted_identities(g->second.l3_encaps, hw_l3);
-      sorted_identities(g->second.l2_encaps, hw_l2);
+    const auto& groups = s_.replication_groups;
+    if (const auto g = groups.find(hmroute.grp); g != groups.end()) {
+      sorted_identities(g->second.l3_encaps, hw_l3_);
+      sorted_identities(g->second.l2_encaps, hw_l2_);
     } else {
-      hw_l3.clear();
-      hw_l2.clear();
+      hw_l3_.clear();
+      hw_l2_.clear();
     }
-    compare(hw_l3, hw_l2);
+    compare(hw_l3_, hw_l2_);
   }
 
   const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
   return {MrouteOutcome::kCompared, equal, std::move(expected)};
 }
 
-}  // namespace grpaudit
+}  // namespace grpaudit::check

@@ -89,6 +89,8 @@ class Kernel {
   std::vector<std::string> get_vlan_members(std::int64_t vid);
   // The cache's entry of `vid`, or null; the cache must have been read.
   const KernVlanEntry* vlan_entry(std::int64_t vid) const;
+  bool vlan_cache_created() const { return caches_.vlan_created; }
+  const std::map<std::int64_t, KernVlanEntry>& vlan_cache() const { return caches_.vlan; }
 
   // --- bridge members -------------------------------------------------------
   std::vector<std::string> get_br_members(const std::string& dev);
