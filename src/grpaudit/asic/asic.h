@@ -2,6 +2,11 @@
 // The Asic: one switch as the checker sees it. Construction reads, once,
 // every ASIC table the comparison needs through the SDK shell; kernel state is
 // read lazily and cached for the object's life.
+//
+// The Asic is a facade: it holds the documented attributes and the parts
+// that work on them (kern::Kernel, xlate::PortVlans, check::Comparison), and
+// its members run a command and hand the output to a parser, or forward to a
+// part. docs/architecture.md draws the parts.
 
 #include <array>
 #include <cstdint>

@@ -71,7 +71,7 @@ std::int64_t vlan_id(const json& vlan) {
 // listing it finds plainly well-formed throughout, so that the reading below
 // could not fail on it, is then acted on from what it read. Anything else is
 // left to the reading below, which has the last word, errors included, and
-// acts on it as it always has.
+// acts on it.
 namespace fast {
 
 namespace sj = simdjson;
