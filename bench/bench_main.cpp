@@ -17,7 +17,6 @@
 
 #include "bench_support.h"
 #include "benchmarks.h"
-#include "heap.h"
 
 namespace grpaudit::bench {
 namespace {
@@ -183,7 +182,6 @@ class TableReporter : public benchmark::BenchmarkReporter {
 int main(int argc, char** argv) {
   using namespace grpaudit::bench;
   // The library, and the floor, run with the memory grpaudit itself runs with.
-  grpaudit::cli::prefer_huge_pages();
   if (argc == 3 && std::strcmp(argv[1], "--floor") == 0) {
     std::cout << floor_of(argv[2]) << "\n";
     return 0;

@@ -14,7 +14,6 @@
 #include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/records/route_key.h"
-#include "heap.h"
 #include "progress.h"
 #include "report.h"
 #include "source.h"
@@ -84,28 +83,23 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   check_keys(o.keys);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
-  auto asic = std::make_unique<Asic>(with_progress(source.platform, progress_ptr), o.mem_table);
+  Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
-  auto kernel = std::make_unique<const std::map<std::string, kern::KernelRoute>>(
-      kern::read_kernel_routes(*source.platform.host));
+  const auto kernel = kern::read_kernel_routes(*source.platform.host);
   // The text report shows what the kernel expected of faulty routes only.
-  auto result = std::make_unique<const check::AuditResult>(asic->audit(
-      *kernel, o.keys,
+  const check::AuditResult result = asic.audit(
+      kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
-      /*expected_of_sound_routes=*/o.json));
+      /*expected_of_sound_routes=*/o.json);
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
-    write_json_report(out, *asic, *result);
+    write_json_report(out, asic, result);
   } else if (!o.quiet) {
-    write_text_report(out, *asic, *result, terminal.out);
+    write_text_report(out, asic, result, terminal.out);
   }
   out.flush();
-  const int status = result->faults() == 0 ? kExitOk : kExitFaults;
-  leave_at_exit(std::move(result));
-  leave_at_exit(std::move(kernel));
-  leave_at_exit(std::move(asic));
-  return status;
+  return result.faults() == 0 ? kExitOk : kExitFaults;
 }
 
 int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress>& progress_ptr) {
@@ -113,13 +107,11 @@ int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress
   check_keys(o.keys);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
-  auto asic =
-      std::make_unique<const Asic>(with_progress(source.platform, progress_ptr), o.mem_table);
+  const Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.clear();
   finish_recording(source, o.source);
-  asic->dump_mroutes(o.keys, out);
+  asic.dump_mroutes(o.keys, out);
   out.flush();
-  leave_at_exit(std::move(asic));
   return kExitOk;
 }
 

@@ -3,11 +3,8 @@
 #include <iostream>
 
 #include "cli.h"
-#include "heap.h"
 
 int main(int argc, char** argv) {
-  grpaudit::cli::prefer_huge_pages();
-  grpaudit::cli::free_nothing_at_exit();
   std::ios::sync_with_stdio(false);
   const grpaudit::cli::Terminal terminal{::isatty(STDOUT_FILENO) == 1,
                                          ::isatty(STDERR_FILENO) == 1};

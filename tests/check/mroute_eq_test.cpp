@@ -222,13 +222,10 @@ TEST_F(MrouteEq, AGroupIndexFindsEveryGroupOfAManyAsTheMapDoes) {
     asic->replication_groups.try_emplace(id, id, std::vector<Encap>{}, std::vector<Encap>{});
   const check::AuditIndex index(asic->replication_groups);
   for (const auto& [id, group] : asic->replication_groups) {
-    index.prefetch(id, false);
-    index.prefetch(id, true);
     EXPECT_EQ(index.find(id), &group) << id;
   }
   for (const std::int64_t absent :
        {std::int64_t{1}, std::int64_t{0x2000000 + 1500}, std::int64_t{-1}, std::int64_t{1} << 62}) {
-    index.prefetch(absent, true);
     EXPECT_EQ(index.find(absent), nullptr) << absent;
   }
 }
@@ -263,8 +260,6 @@ TEST_F(MrouteEq, AGroupsIdentitiesAreTheSortedUniqueOnesOfItsCopiesMadeAtOnceOrW
         const auto& [id, group] = *it;
         sorted_identities(group.l3_encaps, l3);
         sorted_identities(group.l2_encaps, l2);
-        index.prefetch(id, false);
-        index.prefetch(id, true);
         const auto ids = index.identities(id);
         ASSERT_TRUE(ids.has_value()) << id;
         EXPECT_EQ(texts(ids->l3), l3) << id;

@@ -60,29 +60,6 @@ std::optional<AuditIndex::GroupIdentities> AuditIndex::identities(std::int64_t m
                          util::TextRun(runs + slot->l2_at, runs + slot->end)};
 }
 
-void AuditIndex::prefetch(std::int64_t mcast_grp, bool group) const {
-  const Slot& slot = slots_[home(mcast_grp)];
-  if (!group) {
-    __builtin_prefetch(&slot);
-    return;
-  }
-  if (slot.group == nullptr || slot.mcast_grp != mcast_grp) return;
-  if (slot.l3_at != kNotMade) {
-    const char* at = runs_.data() + slot.l3_at;
-    for (std::size_t off = 0; off < slot.end - slot.l3_at && off < 4 * 64; off += 64)
-      __builtin_prefetch(at + off);
-    return;
-  }
-  __builtin_prefetch(slot.group);
-  for (const auto* encaps : {&slot.group->l3_encaps, &slot.group->l2_encaps}) {
-    // The first copies, within the list; the rest follow in order, which the
-    // processor sees.
-    const char* at = reinterpret_cast<const char*>(encaps->data());
-    const std::size_t bytes = encaps->size() * sizeof(Encap);
-    for (std::size_t off = 0; off < bytes && off < 4 * 64; off += 64) __builtin_prefetch(at + off);
-  }
-}
-
 const KernVlanEntry* AuditIndex::kern_vlan(
     std::int64_t vid, const std::map<std::int64_t, KernVlanEntry>& cache) const {
   if (vid < 0 || vid >= kFlatVids) {

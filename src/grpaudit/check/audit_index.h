@@ -45,12 +45,6 @@ class AuditIndex {
   // the next call.
   std::optional<GroupIdentities> identities(std::int64_t mcast_grp) const;
 
-  // Brings toward the cache the index slot of `mcast_grp` (`group` false)
-  // or, once that has had time to arrive, the group's identities or, when
-  // they are not made yet, the group and the start of its copies (`group`
-  // true). Changes nothing.
-  void prefetch(std::int64_t mcast_grp, bool group) const;
-
   // The entry of `vid` in the kernel's VLAN cache `cache` (read and no
   // longer changing), or null.
   const KernVlanEntry* kern_vlan(std::int64_t vid,

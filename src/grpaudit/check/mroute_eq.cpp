@@ -48,16 +48,6 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
 
   MrouteExpectation expected;
   // base_dev_kind_get(iif), held by reference: the names are not copied.
-  // Every interface of the route is asked about below, one after another,
-  // and then the route's replication group: each is asked from memory ahead,
-  // so that the lookups do not each wait for it in turn. The IIF first: it
-  // is asked first.
-  if (index != nullptr) index->prefetch(hmroute.grp, false);
-  s_.kernel.prefetch_base_dev(iif, false);
-  for (const auto& oif : oil) s_.kernel.prefetch_base_dev(oif, false);
-  s_.kernel.prefetch_base_dev(iif, true);
-  for (const auto& oif : oil) s_.kernel.prefetch_base_dev(oif, true);
-  if (index != nullptr) index->prefetch(hmroute.grp, true);
   const kern::BaseDev& iif_base = s_.kernel.base_dev(iif);
   const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;

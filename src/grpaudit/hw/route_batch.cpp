@@ -143,13 +143,7 @@ void RouteBatch::flush() {
     return a.head[0] == b.head[0] && a.head[1] == b.head[1] && a.head[2] == b.head[2];
   };
   sort_keys();
-  // The rows and key texts are read in key order, far from the order they
-  // were written in: each is asked for from memory some routes ahead.
-  constexpr std::size_t kAhead = 8;
   for (std::size_t i = 0; i < keys_.size(); ++i) {
-    if (i + 2 * kAhead < keys_.size()) __builtin_prefetch(&rows_[keys_[i + 2 * kAhead].row]);
-    if (i + kAhead < keys_.size())
-      __builtin_prefetch(text_.data() + rows_[keys_[i + kAhead].row].off);
     if (i + 1 < keys_.size() && same_head(keys_[i], keys_[i + 1]) &&
         compare_tails(keys_[i], keys_[i + 1]) == 0) {
       continue;

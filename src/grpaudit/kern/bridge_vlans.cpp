@@ -213,28 +213,8 @@ void Kernel::create_vlan_cache() {
           }
           continue;
         }
-        // A port's VLANs are spread over the whole table: the entries a few
-        // VLANs ahead, then the places their lists are appended at, are
-        // brought toward the cache while this one is added to.
-        const std::vector<fast::Vlan>& vlans = device.vlans;
-        const auto known = [&by_vid](const fast::Vlan& vlan) -> const KernVlanEntry* {
-          const auto slot = static_cast<std::size_t>(vlan.vid);
-          return vlan.vid >= 0 && slot < by_vid.size() ? by_vid[slot] : nullptr;
-        };
-        constexpr std::size_t kAhead = 8;
-        for (std::size_t i = 0; i < vlans.size(); ++i) {
-          if (i + 2 * kAhead < vlans.size()) {
-            if (const KernVlanEntry* e = known(vlans[i + 2 * kAhead])) __builtin_prefetch(e);
-          }
-          if (i + kAhead < vlans.size()) {
-            const fast::Vlan& ahead = vlans[i + kAhead];
-            if (const KernVlanEntry* e = known(ahead)) {
-              const auto& list = ahead.untagged ? e->untagged_swp : e->tagged_swp;
-              __builtin_prefetch(list.data() + list.size(), 1);
-            }
-          }
-          entry_of(vlans[i].vid).add_port(ifname, vlans[i].untagged);
-        }
+        for (const fast::Vlan& vlan : device.vlans)
+          entry_of(vlan.vid).add_port(ifname, vlan.untagged);
       }
       return;
     }

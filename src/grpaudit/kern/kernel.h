@@ -77,11 +77,6 @@ class Kernel {
   // has shrunk (emptied by its owner), so they always agree with the caches.
   // The reference stays valid for the part's life.
   const BaseDev& base_dev(const std::string& orig_dev);
-  // Brings toward the cache what base_dev(name) reads first (`value` false)
-  // or then (`value` true); changes nothing.
-  void prefetch_base_dev(std::string_view name, bool value) const {
-    base_devs_.prefetch(name, value);
-  }
 
   // --- bridge VLAN membership -----------------------------------------------
   void create_vlan_cache();
@@ -133,6 +128,8 @@ class Kernel {
   // The kinds of devices the resolution has met; never erased.
   std::set<std::string> kinds_;
   std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
+  // The key of the multicast database entry last asked for.
+  std::string mdb_key_;
   std::uint64_t base_devs_generation_ = 1;
 };
 

@@ -35,11 +35,10 @@ std::optional<std::string> router_port(std::string_view line, std::string_view p
 const KernMdbEntry* Kernel::dev_get_mdb_entry(const std::string& orig_dev, std::int64_t orig_vlan,
                                               const std::string& orig_grp) {
   // Asked for every bridge interface of every route: the key is formed in a
-  // buffer kept from call to call (a lookup's own key, read before it returns).
-  static thread_local std::string orig_key;
-  util::dot_join_into(orig_key, orig_vlan, orig_grp);
-  const auto lookup = [](const KernMdbCache& mdb) -> const KernMdbEntry* {
-    const auto it = mdb.mdb_entries.find(orig_key);
+  // buffer kept from call to call.
+  util::dot_join_into(mdb_key_, orig_vlan, orig_grp);
+  const auto lookup = [this](const KernMdbCache& mdb) -> const KernMdbEntry* {
+    const auto it = mdb.mdb_entries.find(mdb_key_);
     return it == mdb.mdb_entries.end() ? nullptr : &it->second;
   };
   if (const auto cached = caches_.mdb.find(orig_dev); cached != caches_.mdb.end()) {

@@ -50,22 +50,6 @@ class NameTable {
     return values_.back();
   }
 
-  // Brings toward the cache the index slot of `name` (`value` false) or,
-  // where that slot holds `name`'s hash, its value (`value` true), so that
-  // a run of lookups waits for memory once rather than once each. Changes
-  // nothing; the second kind reads the slot and is best issued after the
-  // first has had time to arrive.
-  void prefetch(std::string_view name, bool value) const {
-    if (slots_.empty()) return;
-    const std::uint64_t hash = std::hash<std::string_view>{}(name);
-    const Slot& slot = slots_[hash & (slots_.size() - 1)];
-    if (!value) {
-      __builtin_prefetch(&slot);
-    } else if (slot.hash == static_cast<std::uint32_t>(hash) && slot.item < values_.size()) {
-      __builtin_prefetch(&values_[slot.item]);
-    }
-  }
-
   std::size_t size() const { return values_.size(); }
 
  private:
