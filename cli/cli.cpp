@@ -29,6 +29,7 @@ struct Options {
   SourceOptions source;
   bool mem_table = false;
   bool json = false;
+  bool pretty = false;
   bool quiet = false;
   std::vector<std::string> keys;
 };
@@ -94,7 +95,7 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
-    write_json_report(out, asic, result);
+    write_json_report(out, asic, result, o.pretty);
   } else if (!o.quiet) {
     write_text_report(out, asic, result, terminal.out);
   }
@@ -115,17 +116,20 @@ int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress
   return kExitOk;
 }
 
-bool wants_json(int argc, const char* const* argv) {
+// Whether `flag` is among the arguments: how an error of the command line
+// itself is to be reported.
+bool has_flag(int argc, const char* const* argv, const char* flag) {
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) return true;
+    if (std::strcmp(argv[i], flag) == 0) return true;
   }
   return false;
 }
 
-int report_error(std::ostream& out, std::ostream& err, bool json, const ErrorReport& report) {
+int report_error(std::ostream& out, std::ostream& err, bool json, bool pretty,
+                 const ErrorReport& report) {
   out.flush();
   if (json) {
-    write_json_error(out, report.kind, report.message);
+    write_json_error(out, report.kind, report.message, pretty);
     out.flush();
   } else {
     err << "grpaudit: error: " << report.message << "\n";
@@ -153,8 +157,10 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "ok, mismatch, missing-in-hw, missing-in-kernel (faults: mismatch and the missing ones), "
       "originated, terminated, unresolved.");
   add_source_options(*check, o);
-  auto* json =
-      check->add_flag("--json", o.json, "Print one JSON object with every route and a summary");
+  auto* json = check->add_flag(
+      "--json", o.json,
+      "Print one JSON object with every route and a summary, compact, one route per line");
+  check->add_flag("--pretty", o.pretty, "With --json: indent the JSON object")->needs(json);
   check->add_flag("--quiet", o.quiet, "Print nothing; the exit status tells the verdict")
       ->excludes(json);
 
@@ -162,7 +168,8 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "dump", "Print the ASIC's multicast routes with their replication entries");
   add_source_options(*dump, o);
 
-  const bool json_errors = wants_json(argc, argv);
+  const bool json_errors = has_flag(argc, argv, "--json");
+  const bool pretty_errors = has_flag(argc, argv, "--pretty");
   try {
     // Name an unknown command rather than only saying that one is required.
     if (argc > 1 && argv[1][0] != '-') {
@@ -177,9 +184,9 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   } catch (const CLI::Success& e) {
     return app.exit(e, out, err);  // --help and --help-all: the help of the right command
   } catch (const CLI::ParseError& e) {
-    return report_error(out, err, json_errors, {"usage", e.what()});
+    return report_error(out, err, json_errors, pretty_errors, {"usage", e.what()});
   } catch (const UsageError& e) {
-    return report_error(out, err, json_errors, {"usage", e.what()});
+    return report_error(out, err, json_errors, pretty_errors, {"usage", e.what()});
   }
 
   apply_environment(o.source);
@@ -189,7 +196,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
     return run_dump(o, out, progress);
   } catch (...) {
     progress->clear();
-    return report_error(out, err, o.json, classify(std::current_exception()));
+    return report_error(out, err, o.json, o.pretty, classify(std::current_exception()));
   }
 }
 

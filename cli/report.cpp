@@ -98,20 +98,23 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
                      result.routes.size() == 1 ? "" : "s", verdict, fmt::join(parts, ", "));
 }
 
-void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result) {
+void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result,
+                       bool pretty) {
   // Written route by route, each as dumping the whole document would write
   // it at its depth: the report of a large switch runs to tens of megabytes,
-  // and the document would be several times that.
+  // and the document would be several times that. Compact, a route per
+  // line; pretty, indented by two.
   std::string text;
   nlohmann::detail::serializer<ojson> serializer(nlohmann::detail::output_adapter<char>(text), ' ',
                                                  nlohmann::json::error_handler_t::replace);
   const auto dump = [&](const ojson& value, unsigned int depth) -> const std::string& {
     text.clear();
-    serializer.dump(value, true, false, 2, depth);
+    serializer.dump(value, pretty, false, pretty ? 2 : 0, pretty ? depth : 0);
     return text;
   };
+  const std::string_view route_start = pretty ? "\n    " : "\n";
 
-  out << "{\n  \"routes\": [";
+  out << (pretty ? "{\n  \"routes\": [" : "{\"routes\":[");
   for (const RouteResult& r : result.routes) {
     ojson route;
     route["key"] = r.key;
@@ -134,18 +137,22 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       route["expected"] = {{"iif", iif}, {"l3", r.expected->l3}, {"l2", r.expected->l2}};
     }
     route["messages"] = messages_of(r.hardware);
-    out << (&r == &result.routes.front() ? "\n    " : ",\n    ") << dump(route, 4);
+    if (&r != &result.routes.front()) out << ',';
+    out << route_start << dump(route, 4);
   }
-  out << (result.routes.empty() ? "]" : "\n  ]");
+  if (!result.routes.empty()) out << (pretty ? "\n  " : "\n");
+  out << ']';
   ojson summary = ojson::object();
   for (const Status s : kAllStatuses) summary[std::string(status_name(s))] = result.counts.at(s);
-  out << ",\n  \"summary\": " << dump(summary, 2) << "\n}\n";
+  out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << dump(summary, 2)
+      << (pretty ? "\n}\n" : "}\n");
 }
 
-void write_json_error(std::ostream& out, const std::string& kind, const std::string& message) {
+void write_json_error(std::ostream& out, const std::string& kind, const std::string& message,
+                      bool pretty) {
   ojson doc;
   doc["error"] = {{"kind", kind}, {"message", message}};
-  out << doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  out << doc.dump(pretty ? 2 : -1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
 }  // namespace grpaudit::cli

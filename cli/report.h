@@ -14,10 +14,13 @@ namespace grpaudit::cli {
 void write_text_report(std::ostream& out, const Asic& asic, const check::AuditResult& result,
                        bool color);
 
-// One JSON object: {"routes": [...], "summary": {...}}.
-void write_json_report(std::ostream& out, const Asic& asic, const check::AuditResult& result);
+// One JSON object, {"routes": [...], "summary": {...}}: compact with one
+// route per line, or with `pretty` indented by two.
+void write_json_report(std::ostream& out, const Asic& asic, const check::AuditResult& result,
+                       bool pretty);
 
-// {"error": {"kind": K, "message": M}}.
-void write_json_error(std::ostream& out, const std::string& kind, const std::string& message);
+// {"error": {"kind": K, "message": M}}, compact or indented.
+void write_json_error(std::ostream& out, const std::string& kind, const std::string& message,
+                      bool pretty);
 
 }  // namespace grpaudit::cli

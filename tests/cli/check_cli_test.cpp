@@ -101,6 +101,14 @@ TEST(CheckJson, RoutesCarryBothSidesTheExpectationAndTheMessages) {
   for (const auto& [k, v] : ordered["summary"].items()) order.push_back(k);
   EXPECT_EQ(order, (std::vector<std::string>{"ok", "mismatch", "missing-in-hw", "missing-in-kernel",
                                              "originated", "terminated", "unresolved"}));
+  // Compact: the opening, a line per route, the closing with the summary;
+  // --pretty indents the same object.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2 + doc["routes"].size());
+  std::vector<std::string> args{"check", "--snapshot", kLeaf, "--json", "--pretty"};
+  const CliRun pretty = run_cli(args);
+  EXPECT_EQ(pretty.status, r.status);
+  EXPECT_EQ(nlohmann::ordered_json::parse(pretty.out), ordered);
+  EXPECT_NE(pretty.out.find("\n  \"summary\": {\n    \"ok\": 2,"), std::string::npos);
 }
 
 TEST(CheckText, ListsFaultyRoutesWithBothSidesThenASummary) {
