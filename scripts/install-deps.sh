@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake make g++ pkg-config
-  libpcre2-dev nlohmann-json3-dev libcli11-dev libfmt-dev libsimdjson-dev
+  libpcre2-dev nlohmann-json3-dev libcli11-dev libfmt-dev libsimdjson-dev libabsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   iproute2 util-linux
 )

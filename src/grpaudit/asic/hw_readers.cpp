@@ -116,7 +116,7 @@ hw::ReplGroupContext repl_group_context(Asic& asic) {
 }  // namespace
 
 void Asic::_parse_multicast_repln_groups() {
-  const xlate::PortVlans::VlansIndexed indexed(port_vlans_);
+  const xlate::PortVlans::Indexed indexed(port_vlans_);
   hw::parse_multicast_show(*sdk_run("multicast show", "multicast show"), repl_group_context(*this),
                            replication_groups);
 }

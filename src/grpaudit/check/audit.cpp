@@ -97,6 +97,8 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
   // Routes share groups: when most are compared, every group's identities
   // are made at once, reading the groups in the order they lie in memory.
   const AuditIndex index(groups, 4 * selected.size() >= groups.size());
+  // And every route asks about ports and VLANs of tables that do not change.
+  const xlate::PortVlans::Indexed lookups(comparison.port_vlans());
   std::size_t done = 0;
   result.routes.reserve(selected.size());
   // The keys come in order, so both tables are walked alongside, not searched.

@@ -79,6 +79,13 @@ const KernVlanEntry* AuditIndex::kern_vlan(
   return slot < kern_vlans_.size() ? kern_vlans_[slot] : nullptr;
 }
 
+const kern::BaseDev& AuditIndex::base_dev(const std::string& name, kern::Kernel& kernel) const {
+  if (const auto it = base_devs_.find(name); it != base_devs_.end()) return it->second;
+  // Resolved before it is stored: resolving may fail, and then nothing is kept.
+  kern::BaseDev base = kernel.base_dev(name);
+  return base_devs_.try_emplace(name, std::move(base)).first->second;
+}
+
 std::optional<std::int64_t> AuditIndex::riot(
     std::int64_t vlan,
     const std::function<std::optional<std::int64_t>(std::int64_t)>& answer) const {

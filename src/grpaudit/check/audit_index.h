@@ -16,6 +16,9 @@
 #include <optional>
 #include <vector>
 
+#include <absl/container/node_hash_map.h>
+
+#include "grpaudit/kern/kernel.h"
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/util/text_run.h"
@@ -49,6 +52,11 @@ class AuditIndex {
   // longer changing), or null.
   const KernVlanEntry* kern_vlan(std::int64_t vid,
                                  const std::map<std::int64_t, KernVlanEntry>& cache) const;
+
+  // kernel.base_dev(name), remembered: every route asks it for each of its
+  // interfaces, and the kernel caches only grow while an audit runs. The
+  // reference stays valid for the index's life.
+  const kern::BaseDev& base_dev(const std::string& name, kern::Kernel& kernel) const;
 
   // The RIOT answer for `vlan`: the one given before, or `answer(vlan)`,
   // kept when it returns one.
@@ -84,8 +92,10 @@ class AuditIndex {
   // has no entry;
   mutable bool kern_vlans_made_ = false;
   mutable std::vector<const KernVlanEntry*> kern_vlans_;
-  // the RIOT answers by VLAN ID, as they are asked; none where not yet.
+  // the RIOT answers by VLAN ID, as they are asked; none where not yet;
   mutable std::vector<std::optional<std::int64_t>> riot_;
+  // the base devices of the interfaces asked about.
+  mutable absl::node_hash_map<std::string, kern::BaseDev> base_devs_;
 };
 
 }  // namespace grpaudit::check

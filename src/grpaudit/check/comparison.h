@@ -93,6 +93,10 @@ class Comparison {
   // ports of `vlan` (building the table on first use).
   bool is_untagged_vlan_member(std::int64_t vlan, const std::string& member);
 
+  // The port and VLAN lookups it asks, for a caller that runs many
+  // comparisons to open their index scope.
+  xlate::PortVlans& port_vlans() { return s_.port_vlans; }
+
  private:
   // The expansion of an interface already resolved to its kind, base device
   // and VLAN.

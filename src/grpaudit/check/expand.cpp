@@ -39,8 +39,9 @@ struct MemberRuns {
 
 void Comparison::expand_kern_dev(const std::string& grp, const std::string& orig_dev,
                                  std::int64_t parent_vlan, const AuditIndex* index) {
-  // base_dev_kind_get, without copying the names.
-  const kern::BaseDev& base = s_.kernel.base_dev(orig_dev);
+  kern::BaseDev own;
+  const kern::BaseDev& base = index != nullptr ? index->base_dev(orig_dev, s_.kernel)
+                                               : (own = s_.kernel.base_dev(orig_dev));
   expand_base_dev(grp, *base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan, index);
 }
 

@@ -47,8 +47,10 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
   const std::string group = grp.value_or("");
 
   MrouteExpectation expected;
-  // base_dev_kind_get(iif), held by reference: the names are not copied.
-  const kern::BaseDev& iif_base = s_.kernel.base_dev(iif);
+  // base_dev_kind_get(iif).
+  kern::BaseDev own;
+  const kern::BaseDev& iif_base =
+      index != nullptr ? index->base_dev(iif, s_.kernel) : (own = s_.kernel.base_dev(iif));
   const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;
   const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;

@@ -16,8 +16,7 @@
 namespace grpaudit::kern {
 
 std::string Kernel::dev_kind_parse(const std::string& dev) {
-  linux_ports_index_.sync(linux_ports_);
-  if (linux_ports_index_.contains(dev)) return "swp";
+  if (std::find(linux_ports_.begin(), linux_ports_.end(), dev) != linux_ports_.end()) return "swp";
   if (kern::kernel_cannot_name(dev)) return "unk";
 
   return link_kind(*cmd_output(command_argv(fmt::format("/bin/ip -d link show {}", dev)), ""), dev);
@@ -32,13 +31,10 @@ std::int64_t Kernel::dev_vlan_filtering_parse(const std::string& dev) {
 }
 
 const KernDevEntry& Kernel::dev_cache_get(const std::string& dev) {
-  if (const KernDevEntry* cached = dev_index_.find(caches_.dev, dev)) return *cached;
+  if (const auto it = caches_.dev.find(dev); it != caches_.dev.end()) return it->second;
   std::string kind = dev_kind_parse(dev);
   const std::int64_t vlan_filtering = dev_vlan_filtering_parse(dev);
-  const auto it =
-      caches_.dev.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first;
-  dev_index_.added(caches_.dev, dev, &it->second);
-  return it->second;
+  return caches_.dev.emplace(dev, KernDevEntry(dev, std::move(kind), vlan_filtering)).first->second;
 }
 
 std::pair<std::string, std::int64_t> Kernel::get_dev_vlan(const std::string& dev,
@@ -54,31 +50,15 @@ std::pair<std::string, std::int64_t> Kernel::get_dev_vlan(const std::string& dev
 
 std::tuple<std::string, std::string, std::int64_t> Kernel::base_dev_kind_get(
     const std::string& orig_dev, std::int64_t parent_vlan) {
-  const BaseDev& base = base_dev(orig_dev);
-  return {*base.kind, base.dev, base.own_vlan ? base.vlan : parent_vlan};
+  BaseDev base = base_dev(orig_dev);
+  return {*base.kind, std::move(base.dev), base.own_vlan ? base.vlan : parent_vlan};
 }
 
-const BaseDev& Kernel::base_dev(const std::string& orig_dev) {
-  // Entries are never erased, only marked stale, so that a caller's reference
-  // to one stays valid while the resolution of another reads devices. The
-  // caches only grow while the Asic works; one that shrank was emptied from
-  // outside, and then every answer is worked out anew.
-  const auto stale = [this] {
-    const bool shrank = caches_.dev.size() < std::get<0>(base_devs_stamp_) ||
-                        caches_.vlan_dev.size() < std::get<1>(base_devs_stamp_) ||
-                        caches_.vlan_dev_created != std::get<2>(base_devs_stamp_);
-    base_devs_stamp_ =
-        std::make_tuple(caches_.dev.size(), caches_.vlan_dev.size(), caches_.vlan_dev_created);
-    if (shrank) ++base_devs_generation_;
-  };
-  stale();
-  auto& memo = base_devs_[orig_dev];
-  if (memo.generation == base_devs_generation_) return memo.base;
-
+BaseDev Kernel::base_dev(const std::string& orig_dev) {
   std::string kind = dev_kind_get(orig_dev);
   BaseDev base{nullptr, orig_dev};
   if (kind == "vlan") {
-    // As _kern_get_dev_vlan: VID 0 is not a VLAN, the device stays itself.
+    // As get_dev_vlan: VID 0 is not a VLAN, the device stays itself.
     auto [vid, atlink] = get_vlan_and_atlink(orig_dev);
     if (vid && *vid != 0 && atlink) {
       base.dev = std::move(*atlink);
@@ -89,14 +69,7 @@ const BaseDev& Kernel::base_dev(const std::string& orig_dev) {
   // One level only: a VLAN device on a VLAN device yields the lower one, kind "vlan".
   if (base.dev != orig_dev) kind = dev_kind_get(base.dev);
   base.kind = &*kinds_.insert(std::move(kind)).first;
-
-  stale();
-  memo.base.kind = base.kind;
-  if (memo.base.dev != base.dev) memo.base.dev = std::move(base.dev);
-  memo.base.own_vlan = base.own_vlan;
-  memo.base.vlan = base.vlan;
-  memo.generation = base_devs_generation_;
-  return memo.base;
+  return base;
 }
 
 }  // namespace grpaudit::kern

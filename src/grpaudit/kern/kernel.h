@@ -6,7 +6,7 @@
 //
 // The caches themselves belong to whoever owns this part (the Asic keeps
 // them as its attributes, where callers see them): the part reads and fills
-// them through the references it is given, and keeps only its own indexes.
+// them through the references it is given.
 
 #include <cstdint>
 #include <map>
@@ -19,10 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "grpaudit/kern/cache_index.h"
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/records/kern_records.h"
-#include "grpaudit/util/name_table.h"
 
 namespace grpaudit::kern {
 
@@ -39,8 +37,7 @@ struct Caches {
 
 // An interface resolved to its base device, as base_dev_kind_get resolves
 // it; the VLAN is the device's own when `own_vlan`, else the one handed in.
-// The kind is one of the part's own kind names, which stay for its life: a
-// remembered answer is then one cache line.
+// The kind is one of the part's own kind names, which stay for its life.
 struct BaseDev {
   const std::string* kind = nullptr;
   std::string dev;
@@ -72,11 +69,8 @@ class Kernel {
   // (kind, base device, VLAN) of an interface.
   std::tuple<std::string, std::string, std::int64_t> base_dev_kind_get(const std::string& orig_dev,
                                                                        std::int64_t parent_vlan);
-  // The resolution of `orig_dev`, remembered: every route asks it for each
-  // of its interfaces. Answers are worked out anew whenever a device cache
-  // has shrunk (emptied by its owner), so they always agree with the caches.
-  // The reference stays valid for the part's life.
-  const BaseDev& base_dev(const std::string& orig_dev);
+  // The resolution of `orig_dev`, as base_dev_kind_get resolves it.
+  BaseDev base_dev(const std::string& orig_dev);
 
   // --- bridge VLAN membership -----------------------------------------------
   void create_vlan_cache();
@@ -117,17 +111,9 @@ class Kernel {
   const std::vector<std::string>& linux_ports_;
   Caches caches_;
 
-  detail::NameSetIndex linux_ports_index_;
-  detail::CacheIndex<KernDevEntry> dev_index_;
-  detail::CacheIndex<KernVlanDevEntry> vlan_dev_index_;
-  struct alignas(64) BaseDevMemo {
-    BaseDev base;
-    std::uint64_t generation = 0;
-  };
-  util::NameTable<BaseDevMemo> base_devs_;
-  // The kinds of devices the resolution has met; never erased.
+  // The kinds of devices the resolution has met, which BaseDev points to;
+  // never erased.
   std::set<std::string> kinds_;
-  std::tuple<std::size_t, std::size_t, bool> base_devs_stamp_{0, 0, false};
   // The key of the multicast database entry last asked for.
   std::string mdb_key_;
   std::uint64_t base_devs_generation_ = 1;

@@ -6,12 +6,13 @@
 
 #include <span>
 
+#include <absl/container/flat_hash_set.h>
+
 #include "grpaudit/kern/kern_io.h"
 #include "grpaudit/kern/kernel.h"
 #include "grpaudit/kern/listings.h"
 #include "grpaudit/records/group_mac.h"
 #include "grpaudit/util/ints.h"
-#include "grpaudit/util/name_table.h"
 #include "grpaudit/util/regex.h"
 #include "grpaudit/util/text.h"
 
@@ -121,16 +122,15 @@ const KernMdbEntry* Kernel::dev_get_mdb_entry(const std::string& orig_dev, std::
   };
 
   // A listed port receives itself unless it is a bond or a VLAN
-  // sub-interface of one, which receive on the bond's links. `plain` is set
-  // to 1 for a port of the first kind: its kind does not change while the
-  // listing is read (the device caches only grow), so the next line that
-  // names it adds it without resolving it again. A bond's links are read
-  // again each time.
-  const auto add_listed_port = [this](KernMdbEntry& entry, const std::string& port,
-                                      std::uint8_t& plain) {
-    const BaseDev& base = base_dev(port);
+  // sub-interface of one, which receive on the bond's links. A port of the
+  // first kind is remembered: its kind does not change while the listing is
+  // read (the device caches only grow), so the next line that names it adds
+  // it without resolving it again. A bond's links are read again each time.
+  absl::flat_hash_set<std::string> plain_ports;
+  const auto add_listed_port = [&](KernMdbEntry& entry, const std::string& port) {
+    const BaseDev base = base_dev(port);
     if (*base.kind != "bond") {
-      plain = 1;
+      plain_ports.insert(port);
       entry.add_port(port);
       return;
     }
@@ -139,7 +139,6 @@ const KernMdbEntry* Kernel::dev_get_mdb_entry(const std::string& orig_dev, std::
       entry.add_port(new_vlan == -1 ? link : util::dot_join(link, new_vlan));
     }
   };
-  util::NameTable<std::uint8_t> plain_ports;
 
   // Buffers reused from line to line: a large bridge lists tens of thousands.
   std::string port;
@@ -176,13 +175,11 @@ const KernMdbEntry* Kernel::dev_get_mdb_entry(const std::string& orig_dev, std::
       if (created) last_entry->swp.reserve(4);
     }
     KernMdbEntry& entry = *last_entry;
-    const std::string_view port_text = m->group(2);
-    std::uint8_t& plain = plain_ports[port_text];
-    if (plain != 0) {
-      entry.add_port(port_text);
+    port.assign(m->group(2));
+    if (plain_ports.contains(port)) {
+      entry.add_port(port);
     } else {
-      port.assign(port_text);
-      add_listed_port(entry, port, plain);
+      add_listed_port(entry, port);
     }
     // The router ports depend on the VLAN alone, which is part of the key: an
     // entry listed before already holds every one of them.

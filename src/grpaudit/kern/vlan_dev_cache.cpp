@@ -28,9 +28,9 @@ void Kernel::create_vlan_dev_cache() {
 std::pair<std::optional<std::int64_t>, std::optional<std::string>> Kernel::get_vlan_and_atlink(
     const std::string& dev) {
   if (!caches_.vlan_dev_created) create_vlan_dev_cache();
-  const KernVlanDevEntry* entry = vlan_dev_index_.find(caches_.vlan_dev, dev);
-  if (entry == nullptr) return {std::nullopt, std::nullopt};
-  return {entry->vid, entry->atlink};
+  const auto it = caches_.vlan_dev.find(dev);
+  if (it == caches_.vlan_dev.end()) return {std::nullopt, std::nullopt};
+  return {it->second.vid, it->second.atlink};
 }
 
 }  // namespace grpaudit::kern

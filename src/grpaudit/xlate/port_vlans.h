@@ -12,13 +12,16 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
+
 #include "grpaudit/records/hw_records.h"
-#include "grpaudit/xlate/lookup_index.h"
 
 namespace grpaudit::xlate {
 
@@ -66,47 +69,50 @@ class PortVlans {
   void store_vlan(VlanEntry entry);
   void store_no_vlan(std::int64_t vid);
 
-  // While one exists, VLAN membership is found by VLAN ID in an array rather
-  // than by a tree search: reading a replication group listing asks about a
-  // port and VLAN for every routed copy. Meanwhile the VLAN tables must change
-  // only through store_vlan and store_no_vlan.
-  class VlansIndexed {
+  // While one exists, the lookups answer from indexes made over the tables
+  // when it was made, instead of scanning the port map and the translations
+  // and searching the VLAN tree for every question: reading the replication
+  // group listing asks about a port and VLAN for every routed copy, and an
+  // audit about every interface of every route. Meanwhile the port map and
+  // the translations must not change (port VIDs aside), and the VLAN tables
+  // only through store_vlan and store_no_vlan. Outside one, every lookup
+  // reads the tables themselves.
+  class Indexed {
    public:
-    explicit VlansIndexed(PortVlans& lookups);
-    ~VlansIndexed();
-    VlansIndexed(const VlansIndexed&) = delete;
-    VlansIndexed& operator=(const VlansIndexed&) = delete;
+    explicit Indexed(PortVlans& lookups);
+    ~Indexed();
+    Indexed(const Indexed&) = delete;
+    Indexed& operator=(const Indexed&) = delete;
 
    private:
     PortVlans& lookups_;
   };
 
  private:
-  // Positions of the port map entries named `dport` (null: none), checked
-  // against the table.
-  const std::vector<std::size_t>* dport_positions(const std::string& dport) const;
+  // Positions in the port map and the translations, the first of a key
+  // where a scan would take the first; and the VLAN tables by VLAN ID.
+  struct Index {
+    absl::flat_hash_map<std::string, std::vector<std::size_t>> dport;
+    absl::flat_hash_map<std::string, std::size_t> linux_port;
+    absl::flat_hash_map<std::pair<std::int64_t, std::int64_t>, std::size_t> ivid;
+    absl::flat_hash_map<std::pair<std::int64_t, std::int64_t>, std::size_t> evid;
+    absl::flat_hash_map<std::int64_t, const VlanEntry*> vlans;
+  };
+  Index make_index() const;
 
+  // Position of the first port map entry named `dport`, or none.
+  std::optional<std::size_t> first_dport(const std::string& dport) const;
+  // The first translation of `lport` whose `key` (ivid or evid) is `vid`.
+  const VlanXlate* translation(std::int64_t lport, std::int64_t vid, bool by_ivid) const;
   // vlans' entry of `vid`; kVlanWithoutEntry when its reading stored none;
   // null when it was not read.
   const VlanEntry* vlan_entry(std::int64_t vid) const;
-  // `node`: vlans' node of an entry stored there.
-  void index_vlan(std::int64_t vid, const VlanEntry* entry,
-                  std::map<std::int64_t, VlanEntry>::iterator node = {});
-  // Where an entry of `vid` goes in vlans, for an insertion that would
-  // otherwise search the tree: the entry above it when the index knows one
-  // close by; else the end, which the map checks and, when wrong, ignores.
-  std::map<std::int64_t, VlanEntry>::iterator vlan_hint(std::int64_t vid);
   static const VlanEntry kVlanWithoutEntry;
 
   Tables tables_;
   std::function<void(std::int64_t)> read_vlan_;
-  mutable detail::PortmapIndex portmap_index_;
-  mutable detail::VlanXlateIndex xlate_index_;
-  bool vlans_by_vid_on_ = false;
-  std::vector<const VlanEntry*> vlans_by_vid_;
-  // Beside it, for the insertions only (the lookups read the one above):
-  // vlans' node where the entry is one of vlans'.
-  std::vector<std::map<std::int64_t, VlanEntry>::iterator> vlan_nodes_by_vid_;
+  std::unique_ptr<Index> index_;
+  int indexed_ = 0;  // Indexed scopes open
 };
 
 }  // namespace grpaudit::xlate
