@@ -230,7 +230,7 @@ TEST_F(MrouteEq, AGroupIndexFindsEveryGroupOfAManyAsTheMapDoes) {
   }
 }
 
-TEST_F(MrouteEq, AGroupsIdentitiesAreTheSortedUniqueOnesOfItsCopiesMadeAtOnceOrWhenAsked) {
+TEST_F(MrouteEq, AGroupsIdentitiesAreTheUniqueOnesOfItsCopiesInternedOnce) {
   // Copies repeated, tagged and not, names that sort differently from their
   // ports' order, long names and empty lists; absent groups have none.
   const auto copy = [](const std::string& port, std::int64_t evid) {
@@ -247,29 +247,33 @@ TEST_F(MrouteEq, AGroupsIdentitiesAreTheSortedUniqueOnesOfItsCopiesMadeAtOnceOrW
     asic->replication_groups.insert_or_assign(0x3000000 + i,
                                               ReplicationGroup(0x3000000 + i, l2, l3));
   }
-  const auto texts = [](const util::TextRun& run) {
-    return std::vector<std::string>(run.begin(), run.end());
+  const check::AuditIndex index(asic->replication_groups);
+  const auto texts = [&](const check::AuditIndex::Ids& ids) {
+    std::vector<std::string> out;
+    for (const std::uint32_t id : ids) out.push_back(index.text(id));
+    std::sort(out.begin(), out.end());
+    return out;
   };
-  for (const bool every_group : {false, true}) {
-    const check::AuditIndex index(asic->replication_groups, every_group);
-    std::vector<std::string> l3, l2;
-    // Asked in an order of its own, twice: the second answer is the kept one.
-    for (int pass = 0; pass < 2; ++pass) {
-      for (auto it = asic->replication_groups.rbegin(); it != asic->replication_groups.rend();
-           ++it) {
-        const auto& [id, group] = *it;
-        sorted_identities(group.l3_encaps, l3);
-        sorted_identities(group.l2_encaps, l2);
-        const auto ids = index.identities(id);
-        ASSERT_TRUE(ids.has_value()) << id;
-        EXPECT_EQ(texts(ids->l3), l3) << id;
-        EXPECT_EQ(texts(ids->l2), l2) << id;
-        EXPECT_EQ(std::set<std::string>(l3.begin(), l3.end()), group.get_l3_linux_encaps());
-      }
+  std::vector<std::string> l3, l2;
+  // Asked in an order of its own, twice: the second answer is the kept one.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (auto it = asic->replication_groups.rbegin(); it != asic->replication_groups.rend(); ++it) {
+      const auto& [id, group] = *it;
+      sorted_identities(group.l3_encaps, l3);
+      sorted_identities(group.l2_encaps, l2);
+      const auto* ids = index.group_ids(id);
+      ASSERT_NE(ids, nullptr) << id;
+      EXPECT_TRUE(std::is_sorted(ids->l3.begin(), ids->l3.end()));
+      EXPECT_EQ(texts(ids->l3), l3) << id;
+      EXPECT_EQ(texts(ids->l2), l2) << id;
+      EXPECT_EQ(std::set<std::string>(l3.begin(), l3.end()), group.get_l3_linux_encaps());
     }
-    EXPECT_FALSE(index.identities(0x3000000 + 300).has_value());
-    EXPECT_FALSE(index.identities(-1).has_value());
   }
+  EXPECT_EQ(index.group_ids(0x3000000 + 300), nullptr);
+  EXPECT_EQ(index.group_ids(-1), nullptr);
+  // One number per text, whichever group it came from.
+  EXPECT_EQ(index.intern("swp1"), index.intern(std::string("swp") + "1"));
+  EXPECT_EQ(index.text(index.intern(long_port)), long_port);
 }
 
 TEST_F(MrouteEq, OriginatedAndTerminatedRoutesGoToTheChecker) {

@@ -29,7 +29,6 @@
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"
-#include "grpaudit/util/text_run.h"
 #include "grpaudit/xlate/port_vlans.h"
 
 namespace grpaudit {

@@ -94,9 +94,9 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
   AcceptingChecker checker;
   // Nothing below changes the replication groups, and the kernel's VLAN
   // listing and the RIOT answers only through their own readers.
-  // Routes share groups: when most are compared, every group's identities
-  // are made at once, reading the groups in the order they lie in memory.
-  const AuditIndex index(groups, 4 * selected.size() >= groups.size());
+  // Routes share groups and interfaces: what they ask of them is worked out
+  // once, in the index.
+  const AuditIndex index(groups);
   // And every route asks about ports and VLANs of tables that do not change.
   const xlate::PortVlans::Indexed lookups(comparison.port_vlans());
   std::size_t done = 0;
@@ -119,7 +119,8 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
     } else if (r.kernel->state == "unresolved") {
       r.status = Status::kUnresolved;
     } else {
-      auto cmp = comparison.compare(key, r.kernel->iif, r.kernel->oil, checker, hw_route, &index);
+      auto cmp = comparison.compare(key, r.kernel->iif, r.kernel->oil, checker, hw_route, &index,
+                                    expected_of_sound_routes);
       r.status = status_of(cmp);
       if (cmp.expected && (expected_of_sound_routes || is_fault(r.status)))
         r.expected = std::make_unique<const MrouteExpectation>(std::move(*cmp.expected));

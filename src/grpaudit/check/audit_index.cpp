@@ -1,82 +1,70 @@
 #include "grpaudit/check/audit_index.h"
 
+#include <algorithm>
+
+#include "grpaudit/util/text.h"
+
 namespace grpaudit::check {
 
-AuditIndex::AuditIndex(const std::map<std::int64_t, ReplicationGroup>& groups, bool every_group) {
-  std::size_t size = 16;
-  while (size < 2 * groups.size()) size *= 2;
-  slots_.resize(size);
-  const std::size_t mask = size - 1;
-  for (const auto& [id, group] : groups) {
-    std::size_t i = home(id);
-    while (slots_[i].group != nullptr) i = (i + 1) & mask;
-    slots_[i].mcast_grp = id;
-    slots_[i].group = &group;
-  }
-  if (every_group) {
-    // In the map's order, which is mostly the order the groups were read
-    // and stored in: their copies are read front to back, not one group
-    // here and one there as the routes name them.
-    for (const auto& [id, group] : groups) make_identities(*slot_of(id));
-  }
-}
-
-std::size_t AuditIndex::home(std::int64_t mcast_grp) const {
-  // Group IDs are often consecutive: a multiplicative hash spreads them.
-  const std::uint64_t h = static_cast<std::uint64_t>(mcast_grp) * 0x9e3779b97f4a7c15ULL;
-  return static_cast<std::size_t>(h ^ (h >> 29)) & (slots_.size() - 1);
-}
-
-const AuditIndex::Slot* AuditIndex::slot_of(std::int64_t mcast_grp) const {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = home(mcast_grp);; i = (i + 1) & mask) {
-    const Slot& slot = slots_[i];
-    if (slot.group == nullptr) return nullptr;
-    if (slot.mcast_grp == mcast_grp) return &slot;
-  }
+AuditIndex::AuditIndex(const std::map<std::int64_t, ReplicationGroup>& groups) {
+  groups_.reserve(groups.size());
+  for (const auto& [id, group] : groups) groups_.emplace(id, Group{&group, std::nullopt});
 }
 
 const ReplicationGroup* AuditIndex::find(std::int64_t mcast_grp) const {
-  const Slot* slot = slot_of(mcast_grp);
-  return slot == nullptr ? nullptr : slot->group;
+  const auto it = groups_.find(mcast_grp);
+  return it == groups_.end() ? nullptr : it->second.group;
 }
 
-void AuditIndex::make_identities(const Slot& slot) const {
-  slot.l3_at = runs_.size();
-  sorted_identities(slot.group->l3_encaps, texts_);
-  for (const auto& text : texts_) util::append_to_run(runs_, text);
-  slot.l2_at = runs_.size();
-  sorted_identities(slot.group->l2_encaps, texts_);
-  for (const auto& text : texts_) util::append_to_run(runs_, text);
-  slot.end = runs_.size();
+std::uint32_t AuditIndex::intern(const std::string& text) const {
+  const auto [it, added] = ids_.try_emplace(text, static_cast<std::uint32_t>(texts_.size()));
+  if (added) texts_.push_back(text);
+  return it->second;
 }
 
-std::optional<AuditIndex::GroupIdentities> AuditIndex::identities(std::int64_t mcast_grp) const {
-  const Slot* slot = slot_of(mcast_grp);
-  if (slot == nullptr) return std::nullopt;
-  if (slot->l3_at == kNotMade) make_identities(*slot);
-  const char* runs = runs_.data();
-  return GroupIdentities{util::TextRun(runs + slot->l3_at, runs + slot->l2_at),
-                         util::TextRun(runs + slot->l2_at, runs + slot->end)};
+AuditIndex::Ids AuditIndex::ids_of(const std::vector<Encap>& encaps) const {
+  Ids ids;
+  ids.reserve(encaps.size());
+  for (const Encap& e : encaps) {
+    // encap2swp, formed in a string kept from copy to copy.
+    if (e.evid == -1) {
+      ids.push_back(intern(e.linux_port));
+    } else {
+      util::dot_join_into(scratch_, e.linux_port, e.evid);
+      ids.push_back(intern(scratch_));
+    }
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
+const AuditIndex::GroupIds* AuditIndex::group_ids(std::int64_t mcast_grp) const {
+  const auto it = groups_.find(mcast_grp);
+  if (it == groups_.end()) return nullptr;
+  const Group& g = it->second;
+  if (!g.ids) g.ids = GroupIds{ids_of(g.group->l3_encaps), ids_of(g.group->l2_encaps)};
+  return &*g.ids;
+}
+
+const AuditIndex::Expansion* AuditIndex::expansion(const std::string& key) const {
+  const auto it = expansions_.find(key);
+  return it == expansions_.end() ? nullptr : &it->second;
+}
+
+const AuditIndex::Expansion& AuditIndex::remember(const std::string& key,
+                                                  Expansion expansion) const {
+  return expansions_.insert_or_assign(key, std::move(expansion)).first->second;
 }
 
 const KernVlanEntry* AuditIndex::kern_vlan(
     std::int64_t vid, const std::map<std::int64_t, KernVlanEntry>& cache) const {
-  if (vid < 0 || vid >= kFlatVids) {
-    const auto it = cache.find(vid);
-    return it == cache.end() ? nullptr : &it->second;
-  }
   if (!kern_vlans_made_) {
-    for (const auto& [id, entry] : cache) {
-      if (id < 0 || id >= kFlatVids) continue;
-      const auto slot = static_cast<std::size_t>(id);
-      if (slot >= kern_vlans_.size()) kern_vlans_.resize(slot + 1, nullptr);
-      kern_vlans_[slot] = &entry;
-    }
+    for (const auto& [id, entry] : cache) kern_vlans_.emplace(id, &entry);
     kern_vlans_made_ = true;
   }
-  const auto slot = static_cast<std::size_t>(vid);
-  return slot < kern_vlans_.size() ? kern_vlans_[slot] : nullptr;
+  const auto it = kern_vlans_.find(vid);
+  return it == kern_vlans_.end() ? nullptr : it->second;
 }
 
 const kern::BaseDev& AuditIndex::base_dev(const std::string& name, kern::Kernel& kernel) const {
@@ -89,14 +77,9 @@ const kern::BaseDev& AuditIndex::base_dev(const std::string& name, kern::Kernel&
 std::optional<std::int64_t> AuditIndex::riot(
     std::int64_t vlan,
     const std::function<std::optional<std::int64_t>(std::int64_t)>& answer) const {
-  if (vlan < 0 || vlan >= kFlatVids) return answer(vlan);
-  const auto slot = static_cast<std::size_t>(vlan);
-  if (slot < riot_.size() && riot_[slot]) return riot_[slot];
+  if (const auto it = riot_.find(vlan); it != riot_.end()) return it->second;
   const std::optional<std::int64_t> given = answer(vlan);
-  if (given) {
-    if (slot >= riot_.size()) riot_.resize(slot + 1);
-    riot_[slot] = given;
-  }
+  if (given) riot_.emplace(vlan, *given);
   return given;
 }
 

@@ -1,52 +1,71 @@
 #pragma once
-// What an audit of most routes looks up again and again, found flat instead
-// of by a tree search per route and interface: the replication groups by ID
-// with their identities made once, the kernel's bridge VLAN entries and the
-// RIOT answers by VLAN ID. An audit makes one, hands it to every comparison
+// What an audit of many routes works out once and asks again and again:
+// every replication identity interned as a number, each replication group's
+// identities as sorted numbers, the expansion of each kernel interface, the
+// kernel's bridge VLAN entries, the RIOT answers by VLAN ID and the base
+// device of each interface. An audit makes one, hands it to every comparison
 // it runs, and drops it; nothing else sees it.
 //
 // While it lives, the replication groups it was made from must not change;
-// the kernel's VLAN cache is read once and RIOT answers are only added, so
-// what it keeps of them stays true.
+// the kernel caches only grow, the VLAN cache is read once and RIOT answers
+// are only added, so what it keeps of them stays true.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/container/node_hash_map.h>
 
 #include "grpaudit/kern/kernel.h"
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
-#include "grpaudit/util/text_run.h"
 
 namespace grpaudit::check {
 
 class AuditIndex {
  public:
-  // With `every_group`, the identities of every group are made at once, in
-  // group order (for a comparison of most routes); else each as it is first
-  // asked for.
-  explicit AuditIndex(const std::map<std::int64_t, ReplicationGroup>& groups,
-                      bool every_group = false);
+  // Interned identities, sorted by number (an order of their own, the same
+  // for every set, which is all that set comparisons need).
+  using Ids = std::vector<std::uint32_t>;
+
+  explicit AuditIndex(const std::map<std::int64_t, ReplicationGroup>& groups);
   AuditIndex(const AuditIndex&) = delete;
   AuditIndex& operator=(const AuditIndex&) = delete;
 
   const ReplicationGroup* find(std::int64_t mcast_grp) const;
 
+  // The number of identity `text`, the same for the same text.
+  std::uint32_t intern(const std::string& text) const;
+  // The text of identity number `id`.
+  const std::string& text(std::uint32_t id) const { return texts_[id]; }
+
   // A group's replication identities, of its routed copies and of its
-  // bridged ones, as sorted_identities gives them: kept compact for the
-  // routes that share the group, which read them rather than its copies.
-  struct GroupIdentities {
-    util::TextRun l3;
-    util::TextRun l2;
+  // bridged ones, made on first need.
+  struct GroupIds {
+    Ids l3;
+    Ids l2;
   };
-  // Those of `mcast_grp`, or none when there is no such group. Valid until
-  // the next call.
-  std::optional<GroupIdentities> identities(std::int64_t mcast_grp) const;
+  // Those of `mcast_grp`, or null when there is no such group.
+  const GroupIds* group_ids(std::int64_t mcast_grp) const;
+
+  // What one kernel interface expands to, remembered by what the answer
+  // depends on (see Comparison): its identities and, for an incoming
+  // interface, the port parts of them, the smallest of them in byte-wise
+  // order and the L3 IIF derived from it.
+  struct Expansion {
+    Ids ids;
+    Ids l2;
+    std::string first;
+    std::optional<std::int64_t> iif;
+  };
+  // The expansion remembered under `key`, or null.
+  const Expansion* expansion(const std::string& key) const;
+  const Expansion& remember(const std::string& key, Expansion expansion) const;
 
   // The entry of `vid` in the kernel's VLAN cache `cache` (read and no
   // longer changing), or null.
@@ -65,36 +84,26 @@ class AuditIndex {
       const std::function<std::optional<std::int64_t>(std::int64_t)>& answer) const;
 
  private:
-  // VLAN IDs below this are indexed flat; others are asked each time.
-  static constexpr std::int64_t kFlatVids = 65536;
-
-  // Open addressing, at most half full, a power of two in size; a null
-  // group marks a free slot.
-  struct Slot {
-    std::int64_t mcast_grp = 0;
-    const ReplicationGroup* group = nullptr;
-    // The group's identities in runs_: [l3_at, l2_at) and [l2_at, end).
-    mutable std::size_t l3_at = kNotMade;
-    mutable std::size_t l2_at = 0;
-    mutable std::size_t end = 0;
+  struct Group {
+    const ReplicationGroup* group;
+    mutable std::optional<GroupIds> ids;  // made on first need
   };
-  static constexpr std::size_t kNotMade = static_cast<std::size_t>(-1);
-  std::size_t home(std::int64_t mcast_grp) const;
-  const Slot* slot_of(std::int64_t mcast_grp) const;
-  void make_identities(const Slot& slot) const;
+  Ids ids_of(const std::vector<Encap>& encaps) const;
 
-  std::vector<Slot> slots_;
-  // Filled as the comparison goes (hence mutable):
-  // the groups' identities, end to end;
-  mutable std::vector<char> runs_;
-  mutable std::vector<std::string> texts_;  // scratch for making them
-  // the kernel's VLAN cache by VLAN ID, made on first need; null where it
-  // has no entry;
+  absl::flat_hash_map<std::int64_t, Group> groups_;
+  // Filled as the comparisons go (hence mutable): the identities' texts by
+  // number and their numbers by text,
+  mutable std::vector<std::string> texts_;
+  mutable absl::flat_hash_map<std::string, std::uint32_t> ids_;
+  mutable std::string scratch_;
+  // the remembered expansions,
+  mutable absl::node_hash_map<std::string, Expansion> expansions_;
+  // the kernel's VLAN cache by VLAN ID, made on first need,
   mutable bool kern_vlans_made_ = false;
-  mutable std::vector<const KernVlanEntry*> kern_vlans_;
-  // the RIOT answers by VLAN ID, as they are asked; none where not yet;
-  mutable std::vector<std::optional<std::int64_t>> riot_;
-  // the base devices of the interfaces asked about.
+  mutable absl::flat_hash_map<std::int64_t, const KernVlanEntry*> kern_vlans_;
+  // the RIOT answers by VLAN ID, as they are asked,
+  mutable absl::flat_hash_map<std::int64_t, std::int64_t> riot_;
+  // and the base devices of the interfaces asked about.
   mutable absl::node_hash_map<std::string, kern::BaseDev> base_devs_;
 };
 

@@ -75,9 +75,13 @@ class Comparison {
   // none). Routes the switch originates or terminates are left to
   // `ul_mcast`. With `index` (an audit's), the lookups it holds are made
   // there.
+  // With `index`, the expectation of a route found equal is made only when
+  // `expected_when_equal`; and the working set holds only the expansions
+  // worked out afresh, the index remembering the others.
   MrouteComparison compare(const std::string& key, const std::string& iif,
                            const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
-                           Hmroute* hw_route, const AuditIndex* index = nullptr);
+                           Hmroute* hw_route, const AuditIndex* index = nullptr,
+                           bool expected_when_equal = true);
 
   // Adds to the working set the replication identities of kernel interface
   // `orig_dev` for group `grp`.
@@ -105,6 +109,15 @@ class Comparison {
   // The kernel's VLAN cache entry of `vid`, the cache read first.
   const KernVlanEntry* kern_vlan_entry(std::int64_t vid, const AuditIndex* index);
 
+  // The comparison within an audit: identities as the index's numbers, each
+  // interface's expansion remembered where its answer cannot change.
+  MrouteComparison compare_interned(const std::string& iif, const std::vector<std::string>& oil,
+                                    Hmroute& hmroute, const std::string& group,
+                                    const AuditIndex& index, bool expected_when_equal);
+  // The expansion of interface `dev`, incoming or outgoing, for `group`.
+  const AuditIndex::Expansion& expansion(const std::string& dev, bool incoming,
+                                         const std::string& group, const AuditIndex& index);
+
   Sides s_;
   // Kept from route to route: the group MAC of the group last expanded
   // (the interfaces of one route all ask it for the same group), and the
@@ -114,6 +127,12 @@ class Comparison {
   std::string mac_;
   std::vector<std::string> hw_l3_;
   std::vector<std::string> hw_l2_;
+  // Within an audit: the key of an expansion, one that is not remembered,
+  // and the routed identities of a route.
+  std::string key_;
+  AuditIndex::Expansion unkept_;
+  AuditIndex::Ids l3_;
+  AuditIndex::Ids merged_;
 };
 
 }  // namespace grpaudit::check

@@ -26,7 +26,8 @@ bool has_difference(const A& a, const B& b) {
 
 MrouteComparison Comparison::compare(const std::string& key, const std::string& iif,
                                      const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
-                                     Hmroute* hw_route, const AuditIndex* index) {
+                                     Hmroute* hw_route, const AuditIndex* index,
+                                     bool expected_when_equal) {
   const auto [vrf, src, grp] = split_route_key(key);
   (void)vrf;
 
@@ -45,19 +46,20 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
   Hmroute& hmroute = *hw_route;
   // A key of the route-key form always yields a group.
   const std::string group = grp.value_or("");
+  if (index != nullptr) {
+    return compare_interned(iif, oil, hmroute, group, *index, expected_when_equal);
+  }
 
   MrouteExpectation expected;
   // base_dev_kind_get(iif).
-  kern::BaseDev own;
-  const kern::BaseDev& iif_base =
-      index != nullptr ? index->base_dev(iif, s_.kernel) : (own = s_.kernel.base_dev(iif));
+  const kern::BaseDev iif_base = s_.kernel.base_dev(iif);
   const std::string& kind = *iif_base.kind;
   const std::string& new_iif = iif_base.dev;
   const std::int64_t iif_vlan = iif_base.own_vlan ? iif_base.vlan : -1;
   s_.tmp_encaps.clear();
   // expand_kern_dev(group, iif), whose own resolution of the IIF would find
   // every answer just cached.
-  expand_base_dev(group, kind, new_iif, iif_vlan, index);
+  expand_base_dev(group, kind, new_iif, iif_vlan, nullptr);
   if (kind == "bridge") {
     for (const auto& identity : s_.tmp_encaps)
       expected.l2.insert(expected.l2.end(), port_part(identity));
@@ -68,8 +70,7 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
 
   const std::int64_t kern_iif_vlan =
       s_.port_vlans.kern_iif_to_hw_vlan(kind, iif_vlan, first_member);
-  expected.iif = index != nullptr ? index->riot(kern_iif_vlan, s_.hw_vlan_to_iif)
-                                  : s_.hw_vlan_to_iif(kern_iif_vlan);
+  expected.iif = s_.hw_vlan_to_iif(kern_iif_vlan);
   if (expected.iif != hmroute.iif) {
     hmroute.iif_mismatch.push_back("kernel IIF does not match hw IIF");
   }
@@ -87,7 +88,7 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
     const std::string& oif = oil[i];
     if (oif == iif) continue;
     s_.tmp_encaps.clear();
-    expand_kern_dev(group, oif, -1, index);
+    expand_kern_dev(group, oif, -1);
     if (i == last) {
       expected.l3.insert(s_.tmp_encaps.begin(), s_.tmp_encaps.end());
     } else {
@@ -109,22 +110,98 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
       hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
     }
   };
-  if (index != nullptr) {
-    const auto ids = index->identities(hmroute.grp);
-    compare(ids ? ids->l3 : util::TextRun(), ids ? ids->l2 : util::TextRun());
+  const auto& groups = s_.replication_groups;
+  if (const auto g = groups.find(hmroute.grp); g != groups.end()) {
+    sorted_identities(g->second.l3_encaps, hw_l3_);
+    sorted_identities(g->second.l2_encaps, hw_l2_);
   } else {
-    const auto& groups = s_.replication_groups;
-    if (const auto g = groups.find(hmroute.grp); g != groups.end()) {
-      sorted_identities(g->second.l3_encaps, hw_l3_);
-      sorted_identities(g->second.l2_encaps, hw_l2_);
-    } else {
-      hw_l3_.clear();
-      hw_l2_.clear();
+    hw_l3_.clear();
+    hw_l2_.clear();
+  }
+  compare(hw_l3_, hw_l2_);
+
+  const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
+  return {MrouteOutcome::kCompared, equal, std::move(expected)};
+}
+
+// An expansion's answer depends on the interface and, for a bridge (whose
+// members may come from its multicast database), on the group; a bond's is
+// read from the kernel each time, so it is worked out each time.
+const AuditIndex::Expansion& Comparison::expansion(const std::string& dev, bool incoming,
+                                                   const std::string& group,
+                                                   const AuditIndex& index) {
+  const kern::BaseDev& base = index.base_dev(dev, s_.kernel);
+  const std::string& kind = *base.kind;
+  const bool kept = kind != "bond";
+  if (kept) {
+    key_.assign(incoming ? "i " : "o ").append(dev);
+    if (kind == "bridge") key_.append(1, '\n').append(group);
+    if (const AuditIndex::Expansion* known = index.expansion(key_)) return *known;
+  }
+  const std::int64_t vlan = base.own_vlan ? base.vlan : -1;
+  s_.tmp_encaps.clear();
+  expand_base_dev(group, kind, base.dev, vlan, &index);
+  AuditIndex::Expansion x;
+  x.ids.reserve(s_.tmp_encaps.size());
+  for (const auto& identity : s_.tmp_encaps) x.ids.push_back(index.intern(identity));
+  std::sort(x.ids.begin(), x.ids.end());
+  if (incoming) {
+    if (kind == "bridge") {
+      for (const auto& identity : s_.tmp_encaps) x.l2.push_back(index.intern(port_part(identity)));
+      std::sort(x.l2.begin(), x.l2.end());
+      x.l2.erase(std::unique(x.l2.begin(), x.l2.end()), x.l2.end());
     }
-    compare(hw_l3_, hw_l2_);
+    // The smallest identity, so that results are reproducible.
+    if (!s_.tmp_encaps.empty()) x.first = *s_.tmp_encaps.begin();
+    x.iif = index.riot(s_.port_vlans.kern_iif_to_hw_vlan(kind, vlan, x.first), s_.hw_vlan_to_iif);
+  }
+  if (!kept) {
+    unkept_ = std::move(x);
+    return unkept_;
+  }
+  return index.remember(key_, std::move(x));
+}
+
+MrouteComparison Comparison::compare_interned(const std::string& iif,
+                                              const std::vector<std::string>& oil, Hmroute& hmroute,
+                                              const std::string& group, const AuditIndex& index,
+                                              bool expected_when_equal) {
+  const AuditIndex::Expansion& in = expansion(iif, true, group, index);
+  const std::optional<std::int64_t> kern_iif = in.iif;
+  const AuditIndex::Ids in_l2 = in.l2;
+  if (kern_iif != hmroute.iif) hmroute.iif_mismatch.push_back("kernel IIF does not match hw IIF");
+
+  l3_.clear();
+  for (const auto& oif : oil) {
+    if (oif == iif) continue;
+    const AuditIndex::Ids& ids = expansion(oif, false, group, index).ids;
+    merged_.clear();
+    std::set_union(l3_.begin(), l3_.end(), ids.begin(), ids.end(), std::back_inserter(merged_));
+    l3_.swap(merged_);
+  }
+
+  static const AuditIndex::Ids kNone;
+  const AuditIndex::GroupIds* hw = index.group_ids(hmroute.grp);
+  const AuditIndex::Ids& hw_l3 = hw != nullptr ? hw->l3 : kNone;
+  const AuditIndex::Ids& hw_l2 = hw != nullptr ? hw->l2 : kNone;
+  const auto missing_from = [](const AuditIndex::Ids& a, const AuditIndex::Ids& b) {
+    return !std::includes(b.begin(), b.end(), a.begin(), a.end());
+  };
+  if (missing_from(hw_l3, l3_)) hmroute.oil_mismatch.push_back("hw has OIFs not in the kernel");
+  if (missing_from(l3_, hw_l3)) hmroute.oil_mismatch.push_back("kernel has OIFs not in the hw");
+  if (missing_from(hw_l2, in_l2)) {
+    hmroute.oil_mismatch.push_back("hw has L2-OIFs not in the kernel");
+  }
+  if (missing_from(in_l2, hw_l2)) {
+    hmroute.oil_mismatch.push_back("kernel has L2-OIFs not in the hw");
   }
 
   const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
+  if (equal && !expected_when_equal) return {MrouteOutcome::kCompared, equal, std::nullopt};
+  MrouteExpectation expected;
+  expected.iif = kern_iif;
+  for (const std::uint32_t id : l3_) expected.l3.insert(index.text(id));
+  for (const std::uint32_t id : in_l2) expected.l2.insert(index.text(id));
   return {MrouteOutcome::kCompared, equal, std::move(expected)};
 }
 
