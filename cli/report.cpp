@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <fmt/color.h>
 #include <fmt/format.h>
 
 #include <nlohmann/json.hpp>
@@ -19,10 +20,9 @@ namespace {
 
 using ojson = nlohmann::ordered_json;
 
-constexpr const char* kRed = "\033[31m";
-constexpr const char* kGreen = "\033[32m";
-constexpr const char* kBold = "\033[1m";
-constexpr const char* kReset = "\033[0m";
+const fmt::text_style kRed = fmt::fg(fmt::terminal_color::red);
+const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
+const fmt::text_style kBold = fmt::emphasis::bold;
 
 std::string joined(const std::set<std::string>& items) {
   return items.empty() ? "(none)" : fmt::format("{}", fmt::join(items, " "));
@@ -58,8 +58,8 @@ std::vector<std::string> messages_of(const Hmroute* r) {
 }  // namespace
 
 void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& result, bool color) {
-  const auto paint = [color](const char* code, std::string_view text) {
-    return color ? std::string(code) + std::string(text) + kReset : std::string(text);
+  const auto paint = [color](const fmt::text_style& style, std::string_view text) {
+    return color ? fmt::format("{}", fmt::styled(text, style)) : std::string(text);
   };
   for (const RouteResult& r : result.routes) {
     if (!is_fault(r.status)) continue;

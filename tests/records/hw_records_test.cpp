@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include <sstream>
 
 namespace grpaudit {
@@ -87,6 +89,9 @@ TEST(VlanRecords, TextForms) {
   EXPECT_EQ(VlanEntry(10, {}).str(), "vid: 10, untagged_ports: ");
   EXPECT_EQ(VlanEntry(10, {"xe0", "xe1"}).str(), "vid: 10, untagged_ports: xe0,xe1");
   EXPECT_EQ(VlanXlate(5, 10, 100).str(), "lport: 5, ivid: 10, evid: 100");
+  // fmt writes a record as its text form, in a field of its own width too.
+  EXPECT_EQ(fmt::format("{}|{:>31}", VlanEntry(10, {"xe0"}), VlanXlate(5, 10, 100)),
+            "vid: 10, untagged_ports: xe0|  lport: 5, ivid: 10, evid: 100");
 }
 
 }  // namespace

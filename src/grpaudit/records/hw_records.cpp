@@ -1,6 +1,7 @@
 #include "grpaudit/records/hw_records.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -84,9 +85,9 @@ std::set<std::string> ReplicationGroup::get_l2_linux_encaps() const {
 
 std::string ReplicationGroup::str() const {
   std::string out;
-  for (const auto& e : l3_encaps) out += "  " + e.str() + "\n";
+  for (const auto& e : l3_encaps) fmt::format_to(std::back_inserter(out), "  {}\n", e);
   if (!l2_encaps.empty()) out += "  L2 replication ports:\n";
-  for (const auto& e : l2_encaps) out += "    " + e.str() + "\n";
+  for (const auto& e : l2_encaps) fmt::format_to(std::back_inserter(out), "    {}\n", e);
   return out;
 }
 

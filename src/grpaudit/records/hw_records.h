@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "grpaudit/records/record_format.h"
+
 namespace grpaudit {
 
 // The replication group id of a route: the multicast index with its type bits.
@@ -98,6 +100,19 @@ struct VlanXlate {
 
   std::string str() const;
 };
+
+template <>
+struct is_record<Hmroute> : std::true_type {};
+template <>
+struct is_record<Encap> : std::true_type {};
+template <>
+struct is_record<ReplicationGroup> : std::true_type {};
+template <>
+struct is_record<PortmapEntry> : std::true_type {};
+template <>
+struct is_record<VlanEntry> : std::true_type {};
+template <>
+struct is_record<VlanXlate> : std::true_type {};
 
 std::ostream& operator<<(std::ostream& os, const Hmroute& r);
 std::ostream& operator<<(std::ostream& os, const Encap& e);

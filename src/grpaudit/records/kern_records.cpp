@@ -1,6 +1,7 @@
 #include "grpaudit/records/kern_records.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -55,7 +56,7 @@ KernMdbCache::KernMdbCache(std::string dev_, std::int64_t vlan_filtering_, KernM
 
 std::string KernMdbCache::str() const {
   std::string out = fmt::format("dev: {}:\n", dev);
-  for (const auto& [key, entry] : mdb_entries) out += entry.str();
+  for (const auto& [key, entry] : mdb_entries) fmt::format_to(std::back_inserter(out), "{}", entry);
   return out;
 }
 

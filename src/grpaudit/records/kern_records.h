@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "grpaudit/records/record_format.h"
 #include "grpaudit/util/insertion_map.h"
 
 namespace grpaudit {
@@ -86,6 +87,17 @@ struct KernMdbCache {
 
   std::string str() const;
 };
+
+template <>
+struct is_record<KernDevEntry> : std::true_type {};
+template <>
+struct is_record<KernVlanDevEntry> : std::true_type {};
+template <>
+struct is_record<KernVlanEntry> : std::true_type {};
+template <>
+struct is_record<KernMdbEntry> : std::true_type {};
+template <>
+struct is_record<KernMdbCache> : std::true_type {};
 
 std::ostream& operator<<(std::ostream& os, const KernDevEntry& e);
 std::ostream& operator<<(std::ostream& os, const KernVlanDevEntry& e);

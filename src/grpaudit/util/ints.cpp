@@ -1,5 +1,6 @@
 #include "grpaudit/util/ints.h"
 
+#include <charconv>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -23,34 +24,17 @@ namespace {
 // Digits of `base` only, with the sign already taken off; checks the range.
 std::int64_t convert(std::string_view digits, int base, bool negative, std::string_view what,
                      std::string_view text) {
-  if (digits.empty()) fail(what, text);
-  // Up to 18 decimal or 15 hexadecimal digits cannot leave the range, so
-  // the common short numbers skip the range check (a division per digit).
-  if (digits.size() <= (base == 10 ? 18u : base == 16 ? 15u : 0u)) {
-    std::uint64_t value = 0;
-    for (const char c : digits) {
-      const int d = digit_value(c);
-      if (d >= base) fail(what, text);
-      value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
-    }
-    return negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
-  }
-  const std::uint64_t limit =
-      negative ? static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1
-               : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   std::uint64_t value = 0;
-  for (const char c : digits) {
-    const int d = digit_value(c);
-    if (d >= base) fail(what, text);
-    if (value > (limit - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base)) {
-      throw std::invalid_argument("integer out of range: " + quote(text));
-    }
-    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+  const char* const end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
+  const std::uint64_t limit =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+  if (error == std::errc::result_out_of_range || (error == std::errc() && value > limit)) {
+    throw std::invalid_argument("integer out of range: " + quote(text));
   }
+  if (error != std::errc() || stop != end) fail(what, text);
   if (!negative) return static_cast<std::int64_t>(value);
-  if (value == static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) {
-    return std::numeric_limits<std::int64_t>::min();
-  }
+  if (value == limit) return std::numeric_limits<std::int64_t>::min();
   return -static_cast<std::int64_t>(value);
 }
 
