@@ -1,13 +1,14 @@
 #include "grpaudit/hw/repl_groups.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <iterator>
 #include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/node_hash_map.h>
 
 #include "grpaudit/hw/fields.h"
 #include "grpaudit/util/ints.h"
@@ -18,156 +19,37 @@ namespace grpaudit::hw {
 
 namespace {
 
-// `m`'s value under `key`, or `none`.
-std::int64_t find_or(const std::map<std::int64_t, std::int64_t>& m, std::int64_t key,
-                     std::int64_t none) {
-  const auto it = m.find(key);
-  return it == m.end() ? none : it->second;
-}
-
-// The position of id `key` in an array over ids from `first`; wraps to a
-// huge value below `first`, which every bounds check then rejects.
-std::uint64_t offset_from(std::int64_t first, std::int64_t key) {
-  return static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(first);
-}
-
-// An interface table read once per listing and looked up for every member
-// line: an array over the range of its ids where they lie close together
-// (they are numbered in blocks), otherwise its ids in order for a binary
-// search. Either costs a cache miss or two where a search of the tree costs
-// one per level.
-class FlatTable {
- public:
-  explicit FlatTable(const std::map<std::int64_t, std::int64_t>& m) {
-    if (m.empty()) return;
-    first_ = m.begin()->first;
-    const std::uint64_t span = offset_from(first_, std::prev(m.end())->first);
-    if (span < 4 * static_cast<std::uint64_t>(m.size()) + 64) {
-      dense_ = true;
-      present_.assign(span + 1, false);
-      values_.assign(span + 1, 0);
-      for (const auto& [k, v] : m) {
-        const std::uint64_t i = offset_from(first_, k);
-        present_[i] = true;
-        values_[i] = v;
-      }
-      return;
-    }
-    keys_.reserve(m.size());
-    values_.reserve(m.size());
-    for (const auto& [k, v] : m) {
-      keys_.push_back(k);
-      values_.push_back(v);
-    }
-  }
-
-  std::int64_t find_or(std::int64_t key, std::int64_t none) const {
-    if (dense_) {
-      const std::uint64_t i = offset_from(first_, key);
-      return i < present_.size() && present_[i] ? values_[i] : none;
-    }
-    const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
-    return it == keys_.end() || *it != key ? none : values_[it - keys_.begin()];
-  }
-
- private:
-  bool dense_ = false;
-  std::int64_t first_ = 0;
-  std::vector<bool> present_;         // dense: whether first_ + i is an id
-  std::vector<std::int64_t> keys_;    // sparse: the ids in order
-  std::vector<std::int64_t> values_;  // by position in the range, or of keys_
-};
-
-// For a whole listing, the interface and the VLAN of every encap id a
-// routed copy may print, side by side: a copy asks both, and each table,
-// read at random, outgrows the cache on a large switch. Made only where the
-// ids of both tables lie close together; an id outside them is its own
-// interface, without a VLAN.
-class CopyInterfaces {
- public:
-  CopyInterfaces(const std::map<std::int64_t, std::int64_t>& nhi,
-                 const std::map<std::int64_t, std::int64_t>& intfs, bool riot) {
-    const auto* ids = riot ? &nhi : nullptr;
-    if (intfs.empty() && (ids == nullptr || ids->empty())) return;
-    std::int64_t first = INT64_MAX;
-    std::int64_t last = INT64_MIN;
-    for (const auto* m : {ids, &intfs}) {
-      if (m == nullptr || m->empty()) continue;
-      first = std::min(first, m->begin()->first);
-      last = std::max(last, std::prev(m->end())->first);
-    }
-    const std::uint64_t count = intfs.size() + (ids == nullptr ? 0 : ids->size());
-    const std::uint64_t span = offset_from(first, last);
-    if (span >= 4 * count + 64) return;
-    first_ = first;
-    present_.assign(span + 1, false);
-    values_.assign(span + 1, Copy{});
-    for (const auto* m : {ids, &intfs}) {
-      if (m == nullptr) continue;
-      for (const auto& entry : *m) {
-        const std::int64_t encap_id = entry.first;
-        const std::int64_t intf = riot ? find_or(nhi, encap_id, encap_id) : encap_id;
-        const std::uint64_t i = offset_from(first_, encap_id);
-        present_[i] = true;
-        values_[i] = Copy{intf, find_or(intfs, intf, -1)};
-      }
-    }
-    made_ = true;
-  }
-
-  bool made() const { return made_; }
-
-  // The interface and its VLAN for `encap_id`.
-  std::pair<std::int64_t, std::int64_t> at(std::int64_t encap_id) const {
-    const std::uint64_t i = offset_from(first_, encap_id);
-    if (i < present_.size() && present_[i]) return {values_[i].intf, values_[i].vlan};
-    return {encap_id, -1};
-  }
-
- private:
-  struct Copy {
-    std::int64_t intf = 0;
-    std::int64_t vlan = -1;
-  };
-  bool made_ = false;
-  std::int64_t first_ = 0;
-  std::vector<bool> present_;
-  std::vector<Copy> values_;
-};
-
 // What reading one listing asks of its context about ports and interfaces:
 // a listing names a few hundred ports and some thousands of interfaces in
 // hundreds of thousands of member lines, and every answer stays the same
-// while the listing is read. A port's Linux name is asked once; a callback
-// that throws is asked again next time.
+// while the listing is read. A port's Linux name is asked once (a callback
+// that throws is asked again next time); the interface tables are copied
+// into hash maps for a whole listing.
 class ContextMemo {
  public:
-  // `whole_listing`: worth flat copies of the interface tables.
-  ContextMemo(const ReplGroupContext& ctx, bool whole_listing)
-      : ctx_(ctx), indexed_(whole_listing) {
-    if (!indexed_) return;
-    copies_.emplace(ctx.l3_intf_nhi, ctx.l3_intfs, ctx.riot_enable);
-    if (copies_->made()) return;
-    nhi_.emplace(ctx.l3_intf_nhi);
-    intf_vlan_.emplace(ctx.l3_intfs);
+  // `whole_listing`: worth copies of the interface tables.
+  ContextMemo(const ReplGroupContext& ctx, bool whole_listing) : ctx_(ctx) {
+    if (!whole_listing) return;
+    if (ctx.riot_enable) nhi_.emplace(ctx.l3_intf_nhi.begin(), ctx.l3_intf_nhi.end());
+    intf_vlan_.emplace(ctx.l3_intfs.begin(), ctx.l3_intfs.end());
   }
 
-  // The reference holds until the next call.
+  // The reference holds while the memo lives.
   const std::string& linux_name(const std::string& dport) {
-    if (slots_.empty()) slots_.resize(16);
-    std::size_t i = slot_of(dport);
-    if (slots_[i].used) return slots_[i].name;
+    if (const auto it = names_.find(dport); it != names_.end()) return it->second;
     std::string name = ctx_.bcm2linux(dport);
-    if (2 * (count_ + 1) > slots_.size()) {
-      grow();
-      i = slot_of(dport);
-    }
-    Slot& slot = slots_[i];
-    slot.port = dport;
-    slot.name = std::move(name);
-    slot.used = true;
-    ++count_;
-    return slot.name;
+    return names_.emplace(dport, std::move(name)).first->second;
+  }
+
+  // The interface a printed encap id stands for (with RIOT, a next-hop index
+  // where the daemon knows one), and that interface's VLAN (-1: none).
+  std::pair<std::int64_t, std::int64_t> intf_and_vlan(std::int64_t encap_id) const {
+    std::int64_t intf = encap_id;
+    if (ctx_.riot_enable)
+      intf = nhi_ ? find_or(*nhi_, encap_id) : find_or(ctx_.l3_intf_nhi, encap_id);
+    const std::int64_t vlan =
+        intf_vlan_ ? find_or(*intf_vlan_, intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
+    return {intf, vlan};
   }
 
   // Kept from group to group by the reader.
@@ -176,61 +58,22 @@ class ContextMemo {
   std::string dport;
   Words header;
 
-  // The interface a printed encap id stands for (with RIOT, a next-hop index
-  // where the daemon knows one), and that interface's VLAN (-1: none).
-  std::pair<std::int64_t, std::int64_t> intf_and_vlan(std::int64_t encap_id) const {
-    if (copies_ && copies_->made()) return copies_->at(encap_id);
-    const std::int64_t intf = this->intf(encap_id);
-    return {intf, vlan_of(intf)};
-  }
-
  private:
-  std::int64_t intf(std::int64_t encap_id) const {
-    if (!ctx_.riot_enable) return encap_id;
-    return nhi_ ? nhi_->find_or(encap_id, encap_id) : find_or(ctx_.l3_intf_nhi, encap_id, encap_id);
+  // `m`'s value under `key`, or `none` (the key itself by default).
+  template <typename Map>
+  static std::int64_t find_or(const Map& m, std::int64_t key) {
+    return find_or(m, key, key);
   }
-
-  std::int64_t vlan_of(std::int64_t intf) const {
-    return intf_vlan_ ? intf_vlan_->find_or(intf, -1) : find_or(ctx_.l3_intfs, intf, -1);
-  }
-
-  // Linux names by SDK port: an open-addressed table with a hash cheaper
-  // than the standard one, as every member line asks.
-  struct Slot {
-    std::string port;
-    std::string name;
-    bool used = false;
-  };
-
-  static std::uint64_t hash(std::string_view s) {
-    std::uint64_t h = 14695981039346656037ULL;  // FNV-1a
-    for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return h ^ (h >> 29);
-  }
-
-  // The slot of `port`, or the free slot where it would go.
-  std::size_t slot_of(std::string_view port) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>(hash(port)) & mask;
-    while (slots_[i].used && slots_[i].port != port) i = (i + 1) & mask;
-    return i;
-  }
-
-  void grow() {
-    std::vector<Slot> old(2 * slots_.size());
-    old.swap(slots_);
-    for (Slot& s : old) {
-      if (s.used) slots_[slot_of(s.port)] = std::move(s);
-    }
+  template <typename Map>
+  static std::int64_t find_or(const Map& m, std::int64_t key, std::int64_t none) {
+    const auto it = m.find(key);
+    return it == m.end() ? none : it->second;
   }
 
   const ReplGroupContext& ctx_;
-  const bool indexed_;
-  std::optional<CopyInterfaces> copies_;
-  std::optional<FlatTable> nhi_;
-  std::optional<FlatTable> intf_vlan_;
-  std::vector<Slot> slots_;  // size a power of two, at most half used
-  std::size_t count_ = 0;
+  std::optional<absl::flat_hash_map<std::int64_t, std::int64_t>> nhi_;
+  std::optional<absl::flat_hash_map<std::int64_t, std::int64_t>> intf_vlan_;
+  absl::node_hash_map<std::string, std::string> names_;
 };
 
 // The group of one piece, or none for an empty piece or an L2 group.
