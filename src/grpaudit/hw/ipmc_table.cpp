@@ -78,7 +78,6 @@ void parse_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       const std::string vrf = vrf_name(util::parse_dec(field(vrf_index)));
       const std::int64_t mcast_grp = util::parse_hex(field(grp_index));
       batch.add(vrf, sip, dip, iif, mcast_grp);
-      batch.progress(static_cast<std::size_t>(row.data() - text.data()), text.size());
     }
   });
 }

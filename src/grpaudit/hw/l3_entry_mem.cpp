@@ -124,7 +124,6 @@ void parse_l3_entry_ipmc_table(std::string_view text, const VrfNameFn& vrf_name,
       const std::int64_t iif = parse_dec_or_prefixed_hex(fields.get_or(F::kExpectedIif, "0"));
       const std::int64_t mcast_grp = util::parse_hex(fields.get_or(F::kL3mcIndex, "0"));
       batch.add(vrf, sip, dip, iif, mcast_grp);
-      batch.progress(static_cast<std::size_t>(line.data() - text.data()), text.size());
     }
   });
 }
