@@ -4,11 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define GRPAUDIT_JSON_STRING_AVX512 1
-#endif
-
 #include "grpaudit/util/ints.h"
 
 namespace grpaudit::platform::detail {
@@ -101,81 +96,6 @@ const char* decode_step(const char* p, const char* end, char* out, std::size_t& 
   return p;
 }
 
-#if GRPAUDIT_JSON_STRING_AVX512
-
-// 64 bytes at a time: the backslashes that begin an escape are dropped and
-// the letters after them replaced by what they stand for, with one
-// compress. A block never ends between a backslash and its letter, so each
-// starts outside an escape. A block with a \u escape, or one that is not
-// JSON, is decoded one escape at a time.
-__attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt"))) std::size_t decode_blocks(
-    std::string_view body, char* out) {
-  alignas(64) static constexpr std::array<char, 128> table = kEscapes;
-  const __m512i low = _mm512_load_si512(table.data());
-  const __m512i high = _mm512_load_si512(table.data() + 64);
-  const __m512i backslash = _mm512_set1_epi8('\\');
-  const char* const begin = body.data();
-  const char* const end = begin + body.size();
-  const char* p = begin;
-  std::size_t size = 0;
-  while (p < end) {
-    const auto len =
-        static_cast<std::size_t>(end - p) < 64 ? static_cast<std::size_t>(end - p) : 64;
-    __m512i v;
-    if (len == 64) {
-      v = _mm512_loadu_si512(p);
-    } else {
-      alignas(64) char tail[64] = {};
-      std::memcpy(tail, p, len);
-      v = _mm512_load_si512(tail);
-    }
-    const std::uint64_t valid = len == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << len) - 1;
-    const std::uint64_t backslashes = _mm512_cmpeq_epi8_mask(v, backslash);
-    std::uint64_t take = valid;
-    std::size_t step = len;
-    std::uint64_t letters = 0;
-    if (backslashes != 0) {
-      std::uint64_t carry = 0;
-      letters = escaped_bytes(backslashes, carry);
-      if (carry != 0) {
-        // The last byte begins an escape: it starts the next block.
-        take &= ~(std::uint64_t{1} << 63);
-        step = 63;
-      }
-      const __m512i decoded = _mm512_permutex2var_epi8(low, v, high);
-      const std::uint64_t none = _mm512_testn_epi8_mask(decoded, decoded) | _mm512_movepi8_mask(v);
-      // A backslash that ends the text, a \u escape or one that is not JSON.
-      if ((letters & ~valid) != 0 || (letters & none) != 0) {
-        for (const char* stop = p + step; p < stop;) {
-          p = decode_step(p, end, out, size);
-          if (p == nullptr) return kNotJson;
-        }
-        continue;
-      }
-      v = _mm512_mask_mov_epi8(v, letters, decoded);
-      take &= ~(letters >> 1);
-      v = _mm512_maskz_compress_epi8(take, v);
-    }
-    const auto n = static_cast<std::size_t>(__builtin_popcountll(take));
-    // Only the bytes written: in place, those behind them are still to be read.
-    if (out != nullptr)
-      _mm512_mask_storeu_epi8(out + size, n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1,
-                              v);
-    size += n;
-    p += step;
-  }
-  return size;
-}
-
-bool has_blocks() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi") &&
-                          __builtin_cpu_supports("avx512vbmi2");
-  return has;
-}
-
-#endif
-
 }  // namespace
 
 std::uint64_t escaped_bytes(std::uint64_t backslash, std::uint64_t& carry) {
@@ -200,9 +120,6 @@ std::size_t decode_json_body_bytewise(std::string_view body, char* out) {
 }
 
 std::size_t decode_json_body(std::string_view body, char* out) {
-#if GRPAUDIT_JSON_STRING_AVX512
-  if (has_blocks()) return decode_blocks(body, out);
-#endif
   return decode_json_body_bytewise(body, out);
 }
 

@@ -1,9 +1,5 @@
 #include "grpaudit/platform/text_scanner.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -222,24 +218,10 @@ struct Marks {
 
 Marks marks64(const char* p) {
   Marks m;
-#if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  for (int k = 0; k < 4; ++k) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-    const auto bits = [&v](__m128i c) {
-      return static_cast<std::uint64_t>(
-          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, c))));
-    };
-    m.quote |= bits(quote) << (16 * k);
-    m.backslash |= bits(backslash) << (16 * k);
-  }
-#else
   for (int i = 0; i < 64; ++i) {
     m.quote |= static_cast<std::uint64_t>(p[i] == '"') << i;
     m.backslash |= static_cast<std::uint64_t>(p[i] == '\\') << i;
   }
-#endif
   return m;
 }
 
