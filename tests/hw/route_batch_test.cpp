@@ -89,8 +89,7 @@ TEST(RouteBatch, StoresWhatInsertOrAssignInReadOrderWould) {
 }
 
 // Many routes whose keys share long starts, with repeats, in random order:
-// the sort (radix passes, then comparisons on short runs and on keys alike
-// in every head byte) must give the order and winners of the map itself.
+// the sort must give the order and winners of the map itself.
 TEST(RouteBatch, ManyRoutesWithLongSharedStartsAndRepeats) {
   std::mt19937 rng(7);
   const std::vector<std::string> vrfs = {"default", "blue", "b", "a-very-long-vrf-name-indeed",
