@@ -1,7 +1,7 @@
 // The snapshot loader: a hand-edited file ends in a SnapshotError naming the
 // place, and whatever loads writes back to a document that loads the same.
-// The fast reader, where it answers at all, answers as the checked one; so
-// does a replay that leaves the long texts in the file.
+// A file loads as the same text in memory, and its replay answers as the
+// snapshot.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,7 +9,6 @@
 #include "fuzz_support.h"
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/snapshot.h"
-#include "grpaudit/platform/snapshot_parse.h"
 
 namespace {
 
@@ -26,9 +25,8 @@ std::string error_of(Load&& load) {
   return "";
 }
 
-// The document as a file, read by load_snapshot and by a replay that leaves
-// every text of 8 bytes or more in the file: the same error, or the same
-// answers.
+// The document as a file, read by load_snapshot and by the replay of the
+// file: the error of the text in memory, or its answers.
 void replay_from_file(std::string_view text) {
   const int fd = ::memfd_create("snapshot", MFD_CLOEXEC);
   if (fd < 0) return;
@@ -38,16 +36,16 @@ void replay_from_file(std::string_view text) {
   }
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   platform::Snapshot want;
-  const std::string error = error_of([&] { want = platform::load_snapshot(path); });
-  platform::detail::ReplayLoad got;
-  if (error_of([&] { got = platform::detail::load_replay(path, 8); }) != error) std::abort();
+  const std::string error = error_of([&] { want = platform::parse_snapshot(text, path); });
+  platform::Platform got;
+  if (error_of([&] { got = platform::load_replay_platform(path); }) != error) std::abort();
   if (error.empty()) {
-    const auto shell = got.platform.sdk_shell(0);
+    const auto shell = got.sdk_shell(0);
     for (const auto& [cmd, out] : want.sdk_commands) {
       if (shell->run(cmd) != out || *shell->run_shared(cmd) != out) std::abort();
     }
     for (const auto& [file, out] : want.host_files) {
-      if (got.platform.host->read_file(file) != out) std::abort();
+      if (got.host->read_file(file) != out) std::abort();
     }
     for (const auto& [key, cmd] : want.host_commands) {
       // The key of a command is its words joined by blanks.
@@ -57,8 +55,8 @@ void replay_from_file(std::string_view text) {
         argv.push_back(key.substr(from, at - from));
       argv.push_back(key.substr(from));
       if (platform::host_command_key(argv) != key) continue;
-      if (got.platform.host->run(argv).out != cmd.stdout_text ||
-          *got.platform.host->run_shared(argv).out != cmd.stdout_text)
+      if (got.host->run(argv).out != cmd.stdout_text ||
+          *got.host->run_shared(argv).out != cmd.stdout_text)
         std::abort();
     }
   }
@@ -71,14 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::Parts in(data, size);
   const std::string_view text = in.whole();
   replay_from_file(text);
-  const auto fast = platform::detail::parse_snapshot_fast(text);
   platform::Snapshot snap;
-  if (!fuzz::documented({.snapshot = true},
-                        [&] { snap = platform::detail::parse_snapshot_checked(text, "fuzz"); })) {
-    if (fast) std::abort();  // the fast reader took a document the checked one refuses
+  if (!fuzz::documented({.snapshot = true}, [&] { snap = platform::parse_snapshot(text, "fuzz"); }))
     return 0;
-  }
-  if (fast && !(*fast == snap)) std::abort();
   const std::string again = platform::snapshot_to_json(snap);
   platform::Snapshot reloaded;
   fuzz::documented({}, [&] { reloaded = platform::parse_snapshot(again, "again"); });

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <simdjson.h>
 #include <nlohmann/json.hpp>
 
 #include "grpaudit/platform/errors.h"
@@ -65,11 +66,15 @@ TEST(Findings, HugeNumberInASnapshotIsASnapshotError) {
 }
 
 TEST(Findings, BriefJsonIsTheDumpWithinItsDepth) {
-  const auto v = nlohmann::json::parse(R"({"a": [1, "x", {"b": null}], "c": {}, "d": [[]]})");
-  EXPECT_EQ(util::json_brief(v), v.dump());
-  EXPECT_EQ(util::json_brief(v, 1), R"({"a":[...],"c":{},"d":[...]})");
-  EXPECT_EQ(util::json_brief(nlohmann::json::parse(nested(3)), 0), "[...]");
-  EXPECT_EQ(util::json_brief(nlohmann::json(7), 0), "7");
+  simdjson::dom::parser parser;
+  const auto brief = [&](const std::string& text, std::size_t depth) {
+    return util::json_brief(parser.parse(text).value(), depth);
+  };
+  const std::string text = R"({"d": [[]], "a": [1, "x\u00e9", {"b": null, "b": 2.50}], "c": {}})";
+  EXPECT_EQ(brief(text, 8), nlohmann::json::parse(text).dump());
+  EXPECT_EQ(brief(text, 1), R"({"a":[...],"c":{},"d":[...]})");
+  EXPECT_EQ(brief(nested(3), 0), "[...]");
+  EXPECT_EQ(brief("7", 0), "7");
 }
 
 }  // namespace

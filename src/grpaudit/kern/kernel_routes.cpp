@@ -1,20 +1,24 @@
 #include "grpaudit/kern/kernel_routes.h"
 
-#include <simdjson.h>
-
 #include <algorithm>
-#include <nlohmann/json.hpp>
+#include <array>
 #include <optional>
 #include <stdexcept>
 
+#include <simdjson.h>
+#include <nlohmann/json.hpp>
+
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/json_errors.h"
+#include "grpaudit/util/json_parse.h"
 #include "grpaudit/util/text.h"
 
 namespace grpaudit::kern {
 namespace {
 
+namespace sj = simdjson;
 using nlohmann::json;
+using Element = sj::dom::element;
 
 // The listings' shape problems are JSON errors, like their syntax errors,
 // and name the command.
@@ -26,32 +30,47 @@ using nlohmann::json;
   throw json::out_of_range::create(403, std::string(command) + ": " + what, nullptr);
 }
 
-json parse_array(const std::string& text, const char* command) {
-  if (util::strip(text).empty()) return json::array();
-  json doc;
+Element parse(sj::dom::parser& parser, const std::string& text, const char* command) {
   try {
-    doc = json::parse(text);
+    return util::parse_json(parser, text);
   } catch (const json::exception& e) {
     util::rethrow_naming(e, text, command);
   }
-  if (!doc.is_array()) bad(command, "output is not a JSON array");
-  return doc;
+}
+
+// The members of an entry that the readers look at, each the last of its
+// name, gathered in one pass over the entry.
+template <std::size_t N>
+struct Members {
+  std::array<std::optional<Element>, N> found;
+
+  Members(sj::dom::object obj, const std::array<std::string_view, N>& names) {
+    for (const auto field : obj) {
+      for (std::size_t i = 0; i < N; ++i) {
+        if (field.key == names[i]) found[i] = field.value;
+      }
+    }
+  }
+  const std::optional<Element>& operator[](std::size_t i) const { return found[i]; }
+};
+
+std::string text_member(const std::optional<Element>& v, const char* name, const char* command) {
+  if (!v) missing(command, std::string("an entry has no \"") + name + "\"");
+  std::string_view text;
+  if (v->get(text)) bad(command, std::string("\"") + name + "\" is not a text");
+  return std::string(text);
 }
 
 // A member that holds text or a number, as decimal text.
-std::string text_or_number(const json& obj, const char* member, const char* command) {
-  const auto it = obj.find(member);
-  if (it == obj.end()) missing(command, std::string("an entry has no \"") + member + "\"");
-  if (it->is_string()) return it->get<std::string>();
-  if (it->is_number_integer()) return std::to_string(it->get<std::int64_t>());
-  bad(command, std::string("\"") + member + "\" is neither text nor an integer");
-}
-
-std::string text_member(const json& obj, const char* member, const char* command) {
-  const auto it = obj.find(member);
-  if (it == obj.end()) missing(command, std::string("an entry has no \"") + member + "\"");
-  if (!it->is_string()) bad(command, std::string("\"") + member + "\" is not a text");
-  return it->get<std::string>();
+std::string text_or_number(const std::optional<Element>& v, const char* name, const char* command) {
+  if (!v) missing(command, std::string("an entry has no \"") + name + "\"");
+  std::string_view text;
+  if (!v->get(text)) return std::string(text);
+  if (v->is_int64()) return std::to_string(v->get_int64().value_unsafe());
+  // Beyond 63 bits the number wraps, as the listings have always been read.
+  if (v->is_uint64())
+    return std::to_string(static_cast<std::int64_t>(v->get_uint64().value_unsafe()));
+  bad(command, std::string("\"") + name + "\" is neither text nor an integer");
 }
 
 std::string vrf_of_table(const std::string& table, const std::map<std::string, std::string>& vrfs) {
@@ -60,95 +79,39 @@ std::string vrf_of_table(const std::string& table, const std::map<std::string, s
   return table;
 }
 
-std::string route_vrf(const json& route, const std::map<std::string, std::string>& vrfs) {
-  if (!route.contains("table")) return "default";
-  return vrf_of_table(text_or_number(route, "table", kMrouteListCommand), vrfs);
-}
+constexpr const char* kRoutes = kMrouteListCommand;
 
-// The route listing of a large switch runs to megabytes. simdjson reads it in
-// a fraction of the time, but only what is plainly well-formed: anything else
-// (not JSON, a member of the wrong type, an integer beyond 64 bits) gives
-// none, and the checked reading below has the last word, errors included.
-namespace fast {
-
-namespace sj = simdjson;
-
-bool text(sj::dom::element e, std::string& out) {
-  std::string_view v;
-  if (e.get(v)) return false;
-  out.assign(v);
-  return true;
-}
-
-bool route(sj::dom::element e, const std::map<std::string, std::string>& vrfs, KernelRoute& r) {
+KernelRoute read_route(Element entry, const std::map<std::string, std::string>& vrfs) {
   sj::dom::object obj;
-  if (e.get(obj)) return false;
-  // Of a member given twice the last counts, as in the checked reading.
-  std::optional<sj::dom::element> src, dst, iif, state, multipath, table;
-  for (const auto field : obj) {
-    const std::string_view k = field.key;
-    if (k == "src")
-      src = field.value;
-    else if (k == "dst")
-      dst = field.value;
-    else if (k == "iif")
-      iif = field.value;
-    else if (k == "state")
-      state = field.value;
-    else if (k == "multipath")
-      multipath = field.value;
-    else if (k == "table")
-      table = field.value;
-  }
-  if (!src || !dst || !iif || !text(*src, r.src) || !text(*dst, r.dst) || !text(*iif, r.iif))
-    return false;
-  if (state && !text(*state, r.state)) return false;
-  if (multipath) {
+  if (entry.get(obj)) bad(kRoutes, "an entry is not an object");
+  enum { kSrc, kDst, kIif, kState, kMultipath, kTable };
+  const Members<6> m(obj, {"src", "dst", "iif", "state", "multipath", "table"});
+  KernelRoute r;
+  r.src = text_member(m[kSrc], "src", kRoutes);
+  r.dst = text_member(m[kDst], "dst", kRoutes);
+  r.iif = text_member(m[kIif], "iif", kRoutes);
+  if (m[kState]) r.state = text_member(m[kState], "state", kRoutes);
+  if (m[kMultipath]) {
     sj::dom::array hops;
-    if (multipath->get(hops)) return false;
+    if (m[kMultipath]->get(hops)) bad(kRoutes, "\"multipath\" is not an array");
     r.oil.reserve(std::min<std::size_t>(hops.size(), 1024));
-    for (const auto hop : hops) {
+    for (const Element hop : hops) {
       sj::dom::object h;
-      if (hop.get(h)) return false;
-      std::optional<sj::dom::element> oif;
-      for (const auto field : h) {
-        if (field.key == "oif") oif = field.value;
-      }
-      if (!oif || !text(*oif, r.oil.emplace_back())) return false;
+      if (hop.get(h)) bad(kRoutes, "a \"multipath\" entry is not an object");
+      r.oil.push_back(text_member(Members<1>(h, {"oif"})[0], "oif", kRoutes));
     }
   }
-  r.vrf = "default";
-  if (table) {
-    std::string t;
-    std::int64_t n = 0;
-    if (table->is_int64() && !table->get(n)) {
-      t = std::to_string(n);
-    } else if (!text(*table, t)) {
-      return false;
-    }
-    r.vrf = vrf_of_table(t, vrfs);
-  }
-  return true;
+  r.vrf = m[kTable] ? vrf_of_table(text_or_number(m[kTable], "table", kRoutes), vrfs) : "default";
+  return r;
 }
 
-// What reading a listing gave: routes, or why not.
-enum class Outcome { kRead, kNotJson, kNotRoutes };
-
-// Adds the routes of one array of entries (a std::string, which the parser
-// copies when it lacks room for its padding, or a padded view).
-template <typename Text>
-Outcome add_routes(sj::dom::parser& parser, const Text& text,
-                   const std::map<std::string, std::string>& vrfs,
-                   std::map<std::string, KernelRoute>& out) {
-  sj::dom::array entries;
-  if (parser.parse(text).get(entries)) return Outcome::kNotJson;
-  for (const auto entry : entries) {
-    KernelRoute r;
-    if (!route(entry, vrfs, r)) return Outcome::kNotRoutes;
+void add_routes(sj::dom::array entries, const std::map<std::string, std::string>& vrfs,
+                std::map<std::string, KernelRoute>& out) {
+  for (const Element entry : entries) {
+    KernelRoute r = read_route(entry, vrfs);
     std::string key = make_route_key(r.vrf, r.src, r.dst);
     out.insert_or_assign(std::move(key), std::move(r));
   }
-  return Outcome::kRead;
 }
 
 // JSON's own whitespace: util::strip also takes \v and \f, which would let a
@@ -166,16 +129,18 @@ constexpr bool json_space(char c) {
 // A slice ends at a closing brace followed by a comma and an object whose
 // first member is one a route has. Should such a text stand elsewhere (inside
 // a string, or inside a route), the slice is not a whole array and does not
-// parse: the listing is then read in one piece. Slices that all parse hold
-// exactly the routes of the listing, in order.
-Outcome add_sliced_routes(std::string_view listing, std::size_t slice_bytes,
-                          const std::map<std::string, std::string>& vrfs,
-                          std::map<std::string, KernelRoute>& out) {
+// parse. Slices that all parse hold exactly the routes of the listing, in
+// order. False when the listing is to be read in one piece instead: a slice
+// did not parse, or held an error, which only the whole listing words as it
+// should (a syntax error further on comes first).
+bool add_sliced_routes(std::string_view listing, std::size_t slice_bytes,
+                       const std::map<std::string, std::string>& vrfs,
+                       std::map<std::string, KernelRoute>& out) {
   std::size_t b = 0;
   std::size_t e = listing.size();
   while (b < e && json_space(listing[b])) ++b;
   while (e > b && json_space(listing[e - 1])) --e;
-  if (e - b < 2 || listing[b] != '[' || listing[e - 1] != ']') return Outcome::kNotJson;
+  if (e - b < 2 || listing[b] != '[' || listing[e - 1] != ']') return false;
   const std::string_view body = listing.substr(b + 1, e - b - 2);
   // The end of a slice that starts at `pos`: the brace before the first route
   // beginning past `pos + slice_bytes`, or the end of the listing.
@@ -199,49 +164,45 @@ Outcome add_sliced_routes(std::string_view listing, std::size_t slice_bytes,
     const std::size_t end = slice_end(pos);
     slice.reserve(end - pos + 2 + sj::SIMDJSON_PADDING);
     slice.assign(1, '[').append(body.substr(pos, end - pos)).push_back(']');
-    const Outcome o = add_routes(
-        parser, sj::padded_string_view(slice.data(), slice.size(), slice.capacity()), vrfs, out);
-    if (o != Outcome::kRead) return o;
-    if (end == body.size()) return Outcome::kRead;
+    sj::dom::array entries;
+    if (parser.parse(sj::padded_string_view(slice.data(), slice.size(), slice.capacity()))
+            .get(entries))
+      return false;
+    try {
+      add_routes(entries, vrfs, out);
+    } catch (const json::exception&) {
+      return false;
+    }
+    if (end == body.size()) return true;
     pos = end + 1;  // past the comma
   }
 }
-
-std::optional<std::map<std::string, KernelRoute>> routes(
-    const std::string& listing, const std::map<std::string, std::string>& vrfs,
-    std::size_t slice_bytes) {
-  std::map<std::string, KernelRoute> out;
-  switch (add_sliced_routes(listing, slice_bytes, vrfs, out)) {
-    case Outcome::kRead:
-      return out;
-    case Outcome::kNotRoutes:
-      return std::nullopt;
-    case Outcome::kNotJson:
-      break;
-  }
-  out.clear();
-  sj::dom::parser parser;
-  if (add_routes(parser, listing, vrfs, out) != Outcome::kRead) return std::nullopt;
-  return out;
-}
-
-}  // namespace fast
 
 }  // namespace
 
 std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json) {
   std::map<std::string, std::string> vrfs;
-  for (const json& link : parse_array(vrf_json, kVrfListCommand)) {
-    if (!link.is_object()) bad(kVrfListCommand, "an entry is not an object");
+  if (util::strip(vrf_json).empty()) return vrfs;
+  sj::dom::parser parser;
+  sj::dom::array links;
+  if (parse(parser, vrf_json, kVrfListCommand).get(links))
+    bad(kVrfListCommand, "output is not a JSON array");
+  for (const Element link : links) {
+    sj::dom::object obj;
+    if (link.get(obj)) bad(kVrfListCommand, "an entry is not an object");
     // ip prints an empty object for every link its type filter leaves out.
-    if (link.empty()) continue;
-    const std::string name = text_member(link, "ifname", kVrfListCommand);
-    const json* data = nullptr;
-    if (const auto li = link.find("linkinfo"); li != link.end() && li->is_object()) {
-      if (const auto d = li->find("info_data"); d != li->end() && d->is_object()) data = &*d;
+    if (obj.size() == 0) continue;
+    enum { kName, kLinkinfo };
+    const Members<2> m(obj, {"ifname", "linkinfo"});
+    const std::string name = text_member(m[kName], "ifname", kVrfListCommand);
+    std::optional<sj::dom::object> data;
+    sj::dom::object info;
+    if (m[kLinkinfo] && !m[kLinkinfo]->get(info)) {
+      sj::dom::object d;
+      if (const auto found = Members<1>(info, {"info_data"})[0]; found && !found->get(d)) data = d;
     }
-    if (data == nullptr) missing(kVrfListCommand, "VRF " + name + " has no linkinfo.info_data");
-    vrfs[text_or_number(*data, "table", kVrfListCommand)] = name;
+    if (!data) missing(kVrfListCommand, "VRF " + name + " has no linkinfo.info_data");
+    vrfs[text_or_number(Members<1>(*data, {"table"})[0], "table", kVrfListCommand)] = name;
   }
   return vrfs;
 }
@@ -254,32 +215,15 @@ std::map<std::string, KernelRoute> parse_kernel_routes(
 std::map<std::string, KernelRoute> detail::parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs,
     std::size_t slice_bytes) {
-  if (util::strip(mroute_json).empty()) return {};
-  if (auto routes = fast::routes(mroute_json, vrfs, slice_bytes)) return std::move(*routes);
-  return parse_kernel_routes_checked(mroute_json, vrfs);
-}
-
-std::map<std::string, KernelRoute> detail::parse_kernel_routes_checked(
-    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs) {
   std::map<std::string, KernelRoute> routes;
-  for (const json& entry : parse_array(mroute_json, kMrouteListCommand)) {
-    if (!entry.is_object()) bad(kMrouteListCommand, "an entry is not an object");
-    KernelRoute r;
-    r.src = text_member(entry, "src", kMrouteListCommand);
-    r.dst = text_member(entry, "dst", kMrouteListCommand);
-    r.iif = text_member(entry, "iif", kMrouteListCommand);
-    if (entry.contains("state")) r.state = text_member(entry, "state", kMrouteListCommand);
-    if (const auto mp = entry.find("multipath"); mp != entry.end()) {
-      if (!mp->is_array()) bad(kMrouteListCommand, "\"multipath\" is not an array");
-      for (const json& hop : *mp) {
-        if (!hop.is_object()) bad(kMrouteListCommand, "a \"multipath\" entry is not an object");
-        r.oil.push_back(text_member(hop, "oif", kMrouteListCommand));
-      }
-    }
-    r.vrf = route_vrf(entry, vrfs);
-    std::string key = make_route_key(r.vrf, r.src, r.dst);
-    routes.insert_or_assign(std::move(key), std::move(r));
-  }
+  if (util::strip(mroute_json).empty()) return routes;
+  if (slice_bytes != kWholeListing && add_sliced_routes(mroute_json, slice_bytes, vrfs, routes))
+    return routes;
+  routes.clear();
+  sj::dom::parser parser;
+  sj::dom::array entries;
+  if (parse(parser, mroute_json, kRoutes).get(entries)) bad(kRoutes, "output is not a JSON array");
+  add_routes(entries, vrfs, routes);
   return routes;
 }
 

@@ -42,17 +42,16 @@ std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
 
 // A long listing is read some routes at a time, a slice of about this many
-// bytes each; the result is the same for any slice size.
+// bytes each; the result, errors included, is the same for any slice size.
 inline constexpr std::size_t kRouteSliceBytes = std::size_t{256} << 10;
 
 namespace detail {
+// parse_kernel_routes with slices of `slice_bytes`; kWholeListing reads the
+// listing in one piece.
+inline constexpr std::size_t kWholeListing = static_cast<std::size_t>(-1);
 std::map<std::string, KernelRoute> parse_kernel_routes(
     const std::string& mroute_json, const std::map<std::string, std::string>& vrfs,
     std::size_t slice_bytes);
-// The checked reading alone, which has the last word on anything the fast
-// one leaves to it: errors, and listings it does not read.
-std::map<std::string, KernelRoute> parse_kernel_routes_checked(
-    const std::string& mroute_json, const std::map<std::string, std::string>& vrfs);
 }  // namespace detail
 
 }  // namespace grpaudit::kern

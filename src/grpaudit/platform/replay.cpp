@@ -11,31 +11,17 @@
 #include <unordered_map>
 
 #include "grpaudit/platform/errors.h"
-#include "grpaudit/platform/file_texts.h"
 #include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::platform {
 namespace {
 
 using SnapPtr = std::shared_ptr<const Snapshot>;
-using TextsPtr = std::shared_ptr<const FileTexts>;
 
-// A text of the snapshot: held in memory or read from the file now. The
-// answer points into the snapshot, which it keeps alive, or owns the text.
-std::shared_ptr<const std::string> shared_text(const SnapPtr& snap, const TextsPtr& texts,
-                                               const std::string& stored) {
-  if (texts) {
-    if (auto text = texts->read(stored))
-      return std::make_shared<const std::string>(std::move(*text));
-  }
+// A text of the snapshot, shared: the answer points into the snapshot, which
+// it keeps alive.
+std::shared_ptr<const std::string> shared_text(const SnapPtr& snap, const std::string& stored) {
   return {snap, &stored};
-}
-
-std::string text_copy(const TextsPtr& texts, const std::string& stored) {
-  if (texts) {
-    if (auto text = texts->read(stored)) return std::move(*text);
-  }
-  return stored;
 }
 
 // A recorded map's values by key. A replay of a snapshot it loaded itself
@@ -71,16 +57,13 @@ class Lookup {
 
 class ReplayShell : public asicterm::asicterm {
  public:
-  ReplayShell(SnapPtr snap, TextsPtr texts, bool indexed)
-      : snap_(std::move(snap)),
-        texts_(std::move(texts)),
-        indexed_(indexed),
-        commands_(snap_->sdk_commands, indexed) {}
+  ReplayShell(SnapPtr snap, bool indexed)
+      : snap_(std::move(snap)), indexed_(indexed), commands_(snap_->sdk_commands, indexed) {}
 
-  std::string run(const std::string& cmd) override { return text_copy(texts_, answer(cmd)); }
+  std::string run(const std::string& cmd) override { return answer(cmd); }
 
   std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
-    return shared_text(snap_, texts_, answer(cmd));
+    return shared_text(snap_, answer(cmd));
   }
 
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool /*fields*/,
@@ -116,7 +99,6 @@ class ReplayShell : public asicterm::asicterm {
   }
 
   SnapPtr snap_;
-  TextsPtr texts_;
   bool indexed_;
   Lookup<std::string> commands_;
   // Indexed tables by name, pointing into *snap_.
@@ -184,21 +166,20 @@ PathMap<V> by_normalized_path(const std::map<std::string, V>& m) {
 
 class ReplayHost : public Host {
  public:
-  ReplayHost(SnapPtr snap, TextsPtr texts, bool indexed)
+  ReplayHost(SnapPtr snap, bool indexed)
       : snap_(std::move(snap)),
-        texts_(std::move(texts)),
         commands_(snap_->host_commands, indexed),
         files_(by_normalized_path(snap_->host_files)),
         dirs_(by_normalized_path(snap_->host_dirs)) {}
 
   RunResult run(const std::vector<std::string>& argv) override {
     const HostCommand& cmd = command(argv);
-    return RunResult{cmd.status, text_copy(texts_, cmd.stdout_text)};
+    return RunResult{cmd.status, cmd.stdout_text};
   }
 
   SharedRunResult run_shared(const std::vector<std::string>& argv) override {
     const HostCommand& cmd = command(argv);
-    return {cmd.status, shared_text(snap_, texts_, cmd.stdout_text)};
+    return {cmd.status, shared_text(snap_, cmd.stdout_text)};
   }
 
   // Nothing recorded a shell command's effect, so there is nothing to replay.
@@ -215,7 +196,7 @@ class ReplayHost : public Host {
   std::string read_file(const std::string& path) override {
     const auto it = files_.find(without_trailing_slash(path));
     if (it == files_.end()) no_such_file("cannot read " + path);
-    return text_copy(texts_, *it->second);
+    return *it->second;
   }
 
   std::vector<std::string> list_dir(const std::string& path) override {
@@ -232,35 +213,32 @@ class ReplayHost : public Host {
   }
 
   SnapPtr snap_;
-  TextsPtr texts_;
   // Point into *snap_, which this object keeps alive.
   Lookup<HostCommand> commands_;
   PathMap<std::string> files_;
   PathMap<std::vector<std::string>> dirs_;
 };
 
-Platform make_replay(std::shared_ptr<const Snapshot> snap, std::shared_ptr<const FileTexts> texts,
-                     bool indexed) {
+Platform make_replay(std::shared_ptr<const Snapshot> snap, bool indexed) {
   if (!snap) throw std::invalid_argument("make_replay_platform: no snapshot");
   Platform p;
   p.port_table = [snap] { return std::make_unique<ReplayPortTable>(snap); };
   p.vrf_db = [snap] { return std::make_unique<ReplayVrfDb>(snap); };
-  p.sdk_shell = [snap, texts, indexed](int /*timeout*/) {
-    return std::make_unique<ReplayShell>(snap, texts, indexed);
+  p.sdk_shell = [snap, indexed](int /*timeout*/) {
+    return std::make_unique<ReplayShell>(snap, indexed);
   };
-  p.host = std::make_shared<ReplayHost>(snap, texts, indexed);
+  p.host = std::make_shared<ReplayHost>(snap, indexed);
   return p;
 }
 
 }  // namespace
 
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
-  return make_replay(std::move(snap), nullptr, /*indexed=*/false);
+  return make_replay(std::move(snap), /*indexed=*/false);
 }
 
-Platform make_replay_platform(std::shared_ptr<const Snapshot> snap,
-                              std::shared_ptr<const FileTexts> texts) {
-  return make_replay(std::move(snap), std::move(texts), /*indexed=*/true);
+Platform load_replay_platform(const std::string& path) {
+  return make_replay(std::make_shared<const Snapshot>(load_snapshot(path)), /*indexed=*/true);
 }
 
 }  // namespace grpaudit::platform

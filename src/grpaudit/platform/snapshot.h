@@ -61,11 +61,8 @@ std::string host_command_key(const std::vector<std::string>& argv);
 // A platform that answers every interaction from `snap`.
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap);
 
-// The platform of make_replay_platform over load_snapshot(path), holding
-// less: the long texts (the listings of a large switch) stay in the file and
-// are read from it again whenever they are replayed. Throws as load_snapshot;
-// replaying such a text fails with SnapshotError when the file has changed
-// since it was loaded.
+// The platform of make_replay_platform over load_snapshot(path), which finds
+// its answers through indexes made once. Throws as load_snapshot.
 Platform load_replay_platform(const std::string& path);
 
 }  // namespace grpaudit::platform

@@ -4,14 +4,15 @@
 #include <cstddef>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include <simdjson.h>
 
 namespace grpaudit::util {
 
 // The compact text of `value`, with containers nested deeper than `max_depth`
 // shown as [...] or {...}: writing out a hostile document in full would
 // recurse once per level and could exhaust the stack. Within the depth the
-// text is exactly what dump() gives.
-std::string json_brief(const nlohmann::json& value, std::size_t max_depth = 8);
+// text is what nlohmann's dump() writes for the same document: members in
+// key order, of a member given twice the last.
+std::string json_brief(simdjson::dom::element value, std::size_t max_depth = 8);
 
 }  // namespace grpaudit::util

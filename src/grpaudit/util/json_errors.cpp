@@ -33,6 +33,7 @@ std::string parse_reason(const json::exception& e) {
 void rethrow_naming(const json::exception& e, std::string_view text, std::string_view source) {
   const std::string what = std::string(source) + ": " + parse_reason(e);
   if (const auto* parse = dynamic_cast<const json::parse_error*>(&e)) {
+    if (parse->byte == 0) throw json::parse_error::create(e.id, 0, what, nullptr);
     // e.byte counts the bytes read, the offending one included.
     const auto [line, column] = line_and_column(text, parse->byte == 0 ? 0 : parse->byte - 1);
     nlohmann::detail::position_t at;
