@@ -3,10 +3,13 @@
 #include <fmt/color.h>
 #include <fmt/format.h>
 
+#include <absl/container/flat_hash_map.h>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <ranges>
 
 #include "grpaudit/util/text.h"
+#include "json_text.h"
 
 namespace grpaudit::cli {
 
@@ -24,8 +27,14 @@ const fmt::text_style kRed = fmt::fg(fmt::terminal_color::red);
 const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
 const fmt::text_style kBold = fmt::emphasis::bold;
 
-std::string joined(const std::set<std::string>& items) {
-  return items.empty() ? "(none)" : fmt::format("{}", fmt::join(items, " "));
+// Identities by their texts, in the numbers' (byte-wise) order.
+auto texts_of(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
+  return ids | std::views::transform(
+                   [&](std::uint32_t id) -> const std::string& { return result.identities[id]; });
+}
+
+std::string joined(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
+  return ids.empty() ? "(none)" : fmt::format("{}", fmt::join(texts_of(result, ids), " "));
 }
 
 std::string indented(const std::string& text, const std::string& prefix) {
@@ -45,14 +54,6 @@ std::pair<std::set<std::string>, std::set<std::string>> hardware_identities(cons
   const auto g = asic.replication_groups.find(r.grp);
   if (g == asic.replication_groups.end()) return {};
   return {g->second.get_l3_linux_encaps(), g->second.get_l2_linux_encaps()};
-}
-
-std::vector<std::string> messages_of(const Hmroute* r) {
-  std::vector<std::string> out;
-  if (r == nullptr) return out;
-  out.insert(out.end(), r->iif_mismatch.begin(), r->iif_mismatch.end());
-  out.insert(out.end(), r->oil_mismatch.begin(), r->oil_mismatch.end());
-  return out;
 }
 
 }  // namespace
@@ -80,8 +81,8 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
     if (r.expected) {
       out << "  expected: iif "
           << (r.expected->iif ? std::to_string(*r.expected->iif) : std::string("(none)"))
-          << "; routed " << joined(r.expected->l3) << "; bridged " << joined(r.expected->l2)
-          << "\n";
+          << "; routed " << joined(result, r.expected->l3) << "; bridged "
+          << joined(result, r.expected->l2) << "\n";
     }
     out << "\n";
   }
@@ -101,51 +102,83 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
 void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result,
                        bool pretty) {
   // Written route by route, each as dumping the whole document would write
-  // it at its depth: the report of a large switch runs to tens of megabytes,
-  // and the document would be several times that. Compact, a route per
-  // line; pretty, indented by two.
+  // it: the report of a large switch runs to tens of megabytes, and the
+  // document would be several times that. Compact, a route per line;
+  // pretty, indented by two.
+  constexpr unsigned kRouteIndent = 4;
   std::string text;
-  nlohmann::detail::serializer<ojson> serializer(nlohmann::detail::output_adapter<char>(text), ' ',
-                                                 nlohmann::json::error_handler_t::replace);
-  const auto dump = [&](const ojson& value, unsigned int depth) -> const std::string& {
-    text.clear();
-    serializer.dump(value, pretty, false, pretty ? 2 : 0, pretty ? depth : 0);
-    return text;
+  JsonText json(text, pretty, kRouteIndent);
+  // A group's identities, written once: many routes share a group.
+  absl::flat_hash_map<std::int64_t, std::pair<std::string, std::string>> group_identities;
+  const auto identities_of = [&](const Hmroute& r, unsigned indent) -> const auto& {
+    auto [it, added] = group_identities.try_emplace(r.grp);
+    if (added) {
+      const auto [l3, l2] = hardware_identities(asic, r);
+      JsonText(it->second.first, pretty, indent).strings(l3);
+      JsonText(it->second.second, pretty, indent).strings(l2);
+    }
+    return it->second;
   };
-  const std::string_view route_start = pretty ? "\n    " : "\n";
 
   out << (pretty ? "{\n  \"routes\": [" : "{\"routes\":[");
   for (const RouteResult& r : result.routes) {
-    ojson route;
-    route["key"] = r.key;
-    route["status"] = status_name(r.status);
+    text.clear();
+    if (&r != &result.routes.front()) text += ',';
+    text += pretty ? "\n    " : "\n";
+    json.begin_object();
+    json.key("key").string(r.key);
+    json.key("status").string(status_name(r.status));
+    json.key("kernel");
     if (r.kernel != nullptr) {
-      route["kernel"] = {{"iif", r.kernel->iif}, {"oil", r.kernel->oil}};
+      json.begin_object();
+      json.key("iif").string(r.kernel->iif);
+      json.key("oil").strings(r.kernel->oil);
+      json.end_object();
     } else {
-      route["kernel"] = nullptr;
+      json.null();
     }
+    json.key("hardware");
     if (r.hardware != nullptr) {
-      const auto [l3, l2] = hardware_identities(asic, *r.hardware);
-      route["hardware"] = {
-          {"iif", r.hardware->iif}, {"group", r.hardware->grp}, {"l3", l3}, {"l2", l2}};
+      json.begin_object();
+      json.key("iif").number(r.hardware->iif);
+      json.key("group").number(r.hardware->grp);
+      const auto& [l3, l2] = identities_of(*r.hardware, json.indent());
+      json.key("l3").raw(l3);
+      json.key("l2").raw(l2);
+      json.end_object();
     } else {
-      route["hardware"] = nullptr;
+      json.null();
     }
     if (r.expected) {
-      ojson iif = nullptr;
-      if (r.expected->iif) iif = *r.expected->iif;
-      route["expected"] = {{"iif", iif}, {"l3", r.expected->l3}, {"l2", r.expected->l2}};
+      json.key("expected").begin_object();
+      json.key("iif");
+      if (r.expected->iif) {
+        json.number(*r.expected->iif);
+      } else {
+        json.null();
+      }
+      json.key("l3").strings(texts_of(result, r.expected->l3));
+      json.key("l2").strings(texts_of(result, r.expected->l2));
+      json.end_object();
     }
-    route["messages"] = messages_of(r.hardware);
-    if (&r != &result.routes.front()) out << ',';
-    out << route_start << dump(route, 4);
+    json.key("messages").begin_array();
+    if (r.hardware != nullptr) {
+      for (const auto& m : r.hardware->iif_mismatch) json.string(m);
+      for (const auto& m : r.hardware->oil_mismatch) json.string(m);
+    }
+    json.end_array();
+    json.end_object();
+    out << text;
   }
   if (!result.routes.empty()) out << (pretty ? "\n  " : "\n");
   out << ']';
-  ojson summary = ojson::object();
-  for (const Status s : kAllStatuses) summary[std::string(status_name(s))] = result.counts.at(s);
-  out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << dump(summary, 2)
-      << (pretty ? "\n}\n" : "}\n");
+  text.clear();
+  JsonText summary(text, pretty, 2);
+  summary.begin_object();
+  for (const Status s : kAllStatuses)
+    summary.key(status_name(s)).number(static_cast<std::int64_t>(result.counts.at(s)));
+  summary.end_object();
+  out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text << (pretty ? "\n}\n" : "}\n");
 }
 
 void write_json_error(std::ostream& out, const std::string& kind, const std::string& message,

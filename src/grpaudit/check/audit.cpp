@@ -1,5 +1,7 @@
 #include "grpaudit/check/audit.h"
 
+#include <algorithm>
+#include <numeric>
 #include <set>
 
 namespace grpaudit::check {
@@ -53,6 +55,33 @@ std::size_t AuditResult::faults() const {
   return n;
 }
 
+namespace {
+
+// Renumbers the identities of `result`'s expectations, numbered as `texts`,
+// so that ascending numbers are byte-wise ascending texts, which become the
+// result's identities.
+void number_in_byte_order(std::vector<std::string> texts, AuditResult& result) {
+  std::vector<std::uint32_t> by_text(texts.size());
+  std::iota(by_text.begin(), by_text.end(), 0u);
+  std::sort(by_text.begin(), by_text.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return texts[a] < texts[b]; });
+  std::vector<std::uint32_t> rank(texts.size());
+  result.identities.reserve(texts.size());
+  for (std::uint32_t i = 0; i < by_text.size(); ++i) {
+    rank[by_text[i]] = i;
+    result.identities.push_back(std::move(texts[by_text[i]]));
+  }
+  for (RouteResult& r : result.routes) {
+    if (!r.expected) continue;
+    for (auto* ids : {&r.expected->l3, &r.expected->l2}) {
+      for (std::uint32_t& id : *ids) id = rank[id];
+      std::sort(ids->begin(), ids->end());
+    }
+  }
+}
+
+}  // namespace
+
 AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroutes,
                   const std::map<std::int64_t, ReplicationGroup>& groups,
                   const std::map<std::string, kern::KernelRoute>& kernel,
@@ -96,7 +125,7 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
   // listing and the RIOT answers only through their own readers.
   // Routes share groups and interfaces: what they ask of them is worked out
   // once, in the index.
-  const AuditIndex index(groups);
+  AuditIndex index(groups);
   // And every route asks about ports and VLANs of tables that do not change.
   const xlate::PortVlans::Indexed lookups(comparison.port_vlans());
   std::size_t done = 0;
@@ -120,16 +149,29 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
       r.status = Status::kUnresolved;
     } else {
       auto cmp = comparison.compare(key, r.kernel->iif, r.kernel->oil, checker, hw_route, &index,
-                                    expected_of_sound_routes);
+                                    expected_of_sound_routes, /*expected_as_ids=*/true);
       r.status = status_of(cmp);
-      if (cmp.expected && (expected_of_sound_routes || is_fault(r.status)))
-        r.expected = std::make_unique<const MrouteExpectation>(std::move(*cmp.expected));
+      if (cmp.expected_ids && (expected_of_sound_routes || is_fault(r.status))) {
+        r.expected = std::make_unique<Expected>(Expected{cmp.expected_ids->iif,
+                                                         std::move(cmp.expected_ids->l3),
+                                                         std::move(cmp.expected_ids->l2)});
+      }
     }
     ++result.counts[r.status];
     result.routes.push_back(std::move(r));
     if (progress) progress(++done, selected.size());
   }
+  number_in_byte_order(index.take_texts(), result);
   return result;
+}
+
+MrouteExpectation AuditResult::expectation(const RouteResult& route) const {
+  MrouteExpectation out;
+  if (!route.expected) return out;
+  out.iif = route.expected->iif;
+  for (const std::uint32_t id : route.expected->l3) out.l3.insert(out.l3.end(), identities[id]);
+  for (const std::uint32_t id : route.expected->l2) out.l2.insert(out.l2.end(), identities[id]);
+  return out;
 }
 
 }  // namespace grpaudit::check

@@ -60,21 +60,34 @@ inline constexpr std::array<Status, 7> kAllStatuses{
 std::string_view status_name(Status s);
 bool is_fault(Status s);
 
+// What the kernel side of a compared route expands to, as numbers of the
+// result's `identities`: each list ascending, which is byte-wise order of
+// the texts.
+struct Expected {
+  std::optional<std::int64_t> iif;  // the L3 IIF derived from the kernel IIF
+  std::vector<std::uint32_t> l3;    // routed replication identities
+  std::vector<std::uint32_t> l2;    // bridged replication identities
+};
+
 // A large switch has a result for each of hundreds of thousands of routes,
 // so a result is small: its key points into the route tables, and what the
 // kernel expected is kept apart, where it is kept at all.
 struct RouteResult {
   std::string_view key;  // a key of the kernel's or the ASIC's table
   Status status = Status::kOk;
-  const kern::KernelRoute* kernel = nullptr;          // null when the kernel has no such route
-  const Hmroute* hardware = nullptr;                  // null when the ASIC has no such route
-  std::unique_ptr<const MrouteExpectation> expected;  // compared routes only
+  const kern::KernelRoute* kernel = nullptr;  // null when the kernel has no such route
+  const Hmroute* hardware = nullptr;          // null when the ASIC has no such route
+  std::unique_ptr<Expected> expected;         // compared routes only
 };
 
 struct AuditResult {
   std::vector<RouteResult> routes;  // in byte-wise order of key
   std::map<Status, std::size_t> counts;
+  // The replication identities that expectations name, in byte-wise order.
+  std::vector<std::string> identities;
   std::size_t faults() const;
+  // What `route` expected, as texts (as the comparison of one route gives it).
+  MrouteExpectation expectation(const RouteResult& route) const;
 };
 
 // Called after each route with the number done and the total.

@@ -43,6 +43,8 @@ class AuditIndex {
   std::uint32_t intern(const std::string& text) const;
   // The text of identity number `id`.
   const std::string& text(std::uint32_t id) const { return texts_[id]; }
+  // Every identity's text by number, for a result that outlives the index.
+  std::vector<std::string> take_texts() { return std::move(texts_); }
 
   // A group's replication identities, of its routed copies and of its
   // bridged ones, made on first need.

@@ -36,6 +36,13 @@ struct MrouteExpectation {
   std::set<std::string> l3;         // routed replication identities
   std::set<std::string> l2;         // bridged replication identities
 };
+// The same as numbers of an audit's identities (AuditIndex::intern), each
+// list in ascending order of number.
+struct InternedExpectation {
+  std::optional<std::int64_t> iif;
+  std::vector<std::uint32_t> l3;
+  std::vector<std::uint32_t> l2;
+};
 // Which rule decided a comparison.
 enum class MrouteOutcome { kOriginated, kTerminated, kNotInHardware, kCompared };
 struct MrouteComparison {
@@ -44,6 +51,8 @@ struct MrouteComparison {
   // Present only when the route was compared with the hardware (not
   // originated, not terminated, not missing from the hardware).
   std::optional<MrouteExpectation> expected;
+  // In its place, with an audit's index and `expected_as_ids`.
+  std::optional<InternedExpectation> expected_ids;
 };
 
 // What a comparison reads, and where it collects and decides.
@@ -76,12 +85,13 @@ class Comparison {
   // `ul_mcast`. With `index` (an audit's), the lookups it holds are made
   // there.
   // With `index`, the expectation of a route found equal is made only when
-  // `expected_when_equal`; and the working set holds only the expansions
-  // worked out afresh, the index remembering the others.
+  // `expected_when_equal`, and as the index's numbers when `expected_as_ids`;
+  // and the working set holds only the expansions worked out afresh, the
+  // index remembering the others.
   MrouteComparison compare(const std::string& key, const std::string& iif,
                            const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
                            Hmroute* hw_route, const AuditIndex* index = nullptr,
-                           bool expected_when_equal = true);
+                           bool expected_when_equal = true, bool expected_as_ids = false);
 
   // Adds to the working set the replication identities of kernel interface
   // `orig_dev` for group `grp`.
@@ -106,6 +116,10 @@ class Comparison {
   // and VLAN.
   void expand_base_dev(const std::string& grp, const std::string& kind, const std::string& dev,
                        std::int64_t vlan, const AuditIndex* index);
+  // The group MAC of `grp`, formed once for the run of interfaces of one
+  // route: they all ask it for the same group. A group that is not an
+  // address throws every time.
+  const std::string& group_mac_of(const std::string& grp);
   // The kernel's VLAN cache entry of `vid`, the cache read first.
   const KernVlanEntry* kern_vlan_entry(std::int64_t vid, const AuditIndex* index);
 
@@ -113,7 +127,8 @@ class Comparison {
   // interface's expansion remembered where its answer cannot change.
   MrouteComparison compare_interned(const std::string& iif, const std::vector<std::string>& oil,
                                     Hmroute& hmroute, const std::string& group,
-                                    const AuditIndex& index, bool expected_when_equal);
+                                    const AuditIndex& index, bool expected_when_equal,
+                                    bool expected_as_ids);
   // The expansion of interface `dev`, incoming or outgoing, for `group`.
   const AuditIndex::Expansion& expansion(const std::string& dev, bool incoming,
                                          const std::string& group, const AuditIndex& index);

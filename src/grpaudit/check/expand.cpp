@@ -56,16 +56,7 @@ void Comparison::expand_base_dev(const std::string& grp, const std::string& kind
     // expand_bridge, reading the members in place: an SVI's VLAN floods to
     // all its ports, and a large switch asks for it on every route.
     MemberRuns members;
-    // The group MAC, formed once for the run of interfaces of one route: they
-    // all ask it for the same group. A group that is not an address throws
-    // every time.
-    if (!mac_valid_ || grp != mac_grp_) {
-      mac_valid_ = false;
-      group_mac_into(mac_, grp);
-      mac_grp_ = grp;
-      mac_valid_ = true;
-    }
-    const std::string& grp_mac = mac_;
+    const std::string& grp_mac = group_mac_of(grp);
     if (const KernMdbEntry* entry =
             s_.kernel.dev_get_mdb_entry(dev, vlan_filtering != 0 ? vlan : -1, grp_mac)) {
       members.first = &entry->swp;
@@ -104,6 +95,16 @@ void Comparison::expand_base_dev(const std::string& grp, const std::string& kind
     s_.tmp_encaps.insert(vlan == -1 ? dev : tagged(dev, vlan));
   }
   // A VLAN device that did not resolve to its base device adds nothing.
+}
+
+const std::string& Comparison::group_mac_of(const std::string& grp) {
+  if (!mac_valid_ || grp != mac_grp_) {
+    mac_valid_ = false;
+    group_mac_into(mac_, grp);
+    mac_grp_ = grp;
+    mac_valid_ = true;
+  }
+  return mac_;
 }
 
 const KernVlanEntry* Comparison::kern_vlan_entry(std::int64_t vid, const AuditIndex* index) {

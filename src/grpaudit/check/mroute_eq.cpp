@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "grpaudit/check/comparison.h"
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/text.h"
@@ -27,27 +29,28 @@ bool has_difference(const A& a, const B& b) {
 MrouteComparison Comparison::compare(const std::string& key, const std::string& iif,
                                      const std::vector<std::string>& oil, MrouteChecker& ul_mcast,
                                      Hmroute* hw_route, const AuditIndex* index,
-                                     bool expected_when_equal) {
+                                     bool expected_when_equal, bool expected_as_ids) {
   const auto [vrf, src, grp] = split_route_key(key);
   (void)vrf;
 
   const bool from_zero_source = src && *src == "0.0.0.0";
   if (std::find(s_.orig_dev.begin(), s_.orig_dev.end(), iif) != s_.orig_dev.end() &&
       !from_zero_source) {
-    if (oil.empty()) return {MrouteOutcome::kOriginated, true, std::nullopt};
-    return {MrouteOutcome::kOriginated, ul_mcast.check_orig_mroute(s_.asic, src, grp),
+    if (oil.empty()) return {MrouteOutcome::kOriginated, true, std::nullopt, std::nullopt};
+    return {MrouteOutcome::kOriginated, ul_mcast.check_orig_mroute(s_.asic, src, grp), std::nullopt,
             std::nullopt};
   }
   if (std::find(oil.begin(), oil.end(), s_.term_dev) != oil.end() && from_zero_source) {
-    return {MrouteOutcome::kTerminated, ul_mcast.check_term_mroute(src, grp), std::nullopt};
+    return {MrouteOutcome::kTerminated, ul_mcast.check_term_mroute(src, grp), std::nullopt,
+            std::nullopt};
   }
 
-  if (hw_route == nullptr) return {MrouteOutcome::kNotInHardware, true, std::nullopt};
+  if (hw_route == nullptr) return {MrouteOutcome::kNotInHardware, true, std::nullopt, std::nullopt};
   Hmroute& hmroute = *hw_route;
   // A key of the route-key form always yields a group.
   const std::string group = grp.value_or("");
   if (index != nullptr) {
-    return compare_interned(iif, oil, hmroute, group, *index, expected_when_equal);
+    return compare_interned(iif, oil, hmroute, group, *index, expected_when_equal, expected_as_ids);
   }
 
   MrouteExpectation expected;
@@ -121,24 +124,35 @@ MrouteComparison Comparison::compare(const std::string& key, const std::string& 
   compare(hw_l3_, hw_l2_);
 
   const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
-  return {MrouteOutcome::kCompared, equal, std::move(expected)};
+  return {MrouteOutcome::kCompared, equal, std::move(expected), std::nullopt};
 }
 
-// An expansion's answer depends on the interface and, for a bridge (whose
-// members may come from its multicast database), on the group; a bond's is
-// read from the kernel each time, so it is worked out each time.
+// An expansion's answer depends on the interface and, for a bridge, on the
+// entry of its multicast database that the group finds (the members of a
+// group it lists, else those a miss floods to: the same for every group that
+// has none); a bond's is read from the kernel each time, so it is worked out
+// each time.
 const AuditIndex::Expansion& Comparison::expansion(const std::string& dev, bool incoming,
                                                    const std::string& group,
                                                    const AuditIndex& index) {
   const kern::BaseDev& base = index.base_dev(dev, s_.kernel);
   const std::string& kind = *base.kind;
+  const std::int64_t vlan = base.own_vlan ? base.vlan : -1;
   const bool kept = kind != "bond";
   if (kept) {
     key_.assign(incoming ? "i " : "o ").append(dev);
-    if (kind == "bridge") key_.append(1, '\n').append(group);
+    if (kind == "bridge") {
+      // Asked as expand_base_dev asks it; the kernel caches keep the answers
+      // (and what it read to give them) for the expansion that may follow.
+      const std::int64_t vlan_filtering = s_.kernel.dev_vlan_filtering_get(base.dev);
+      const KernMdbEntry* entry = s_.kernel.dev_get_mdb_entry(
+          base.dev, vlan_filtering != 0 ? vlan : -1, group_mac_of(group));
+      // The entry's place in the cache, which does not change while the
+      // index lives, stands for the entry.
+      key_.append(1, '\n').append(fmt::format("{}", static_cast<const void*>(entry)));
+    }
     if (const AuditIndex::Expansion* known = index.expansion(key_)) return *known;
   }
-  const std::int64_t vlan = base.own_vlan ? base.vlan : -1;
   s_.tmp_encaps.clear();
   expand_base_dev(group, kind, base.dev, vlan, &index);
   AuditIndex::Expansion x;
@@ -165,7 +179,7 @@ const AuditIndex::Expansion& Comparison::expansion(const std::string& dev, bool 
 MrouteComparison Comparison::compare_interned(const std::string& iif,
                                               const std::vector<std::string>& oil, Hmroute& hmroute,
                                               const std::string& group, const AuditIndex& index,
-                                              bool expected_when_equal) {
+                                              bool expected_when_equal, bool expected_as_ids) {
   const AuditIndex::Expansion& in = expansion(iif, true, group, index);
   const std::optional<std::int64_t> kern_iif = in.iif;
   const AuditIndex::Ids in_l2 = in.l2;
@@ -197,12 +211,17 @@ MrouteComparison Comparison::compare_interned(const std::string& iif,
   }
 
   const bool equal = hmroute.iif_mismatch.empty() && hmroute.oil_mismatch.empty();
-  if (equal && !expected_when_equal) return {MrouteOutcome::kCompared, equal, std::nullopt};
+  if (equal && !expected_when_equal)
+    return {MrouteOutcome::kCompared, equal, std::nullopt, std::nullopt};
+  if (expected_as_ids) {
+    return {MrouteOutcome::kCompared, equal, std::nullopt,
+            InternedExpectation{kern_iif, l3_, in_l2}};
+  }
   MrouteExpectation expected;
   expected.iif = kern_iif;
   for (const std::uint32_t id : l3_) expected.l3.insert(index.text(id));
   for (const std::uint32_t id : in_l2) expected.l2.insert(index.text(id));
-  return {MrouteOutcome::kCompared, equal, std::move(expected)};
+  return {MrouteOutcome::kCompared, equal, std::move(expected), std::nullopt};
 }
 
 }  // namespace grpaudit::check

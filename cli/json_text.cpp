@@ -1,0 +1,108 @@
+#include "json_text.h"
+
+#include <fmt/format.h>
+
+namespace grpaudit::cli {
+
+JsonText::JsonText(std::string& out, bool pretty, unsigned indent)
+    : out_(out),
+      pretty_(pretty),
+      indent_(indent),
+      holder_(std::string()),
+      serializer_(nlohmann::detail::output_adapter<char>(out), ' ',
+                  nlohmann::json::error_handler_t::replace) {}
+
+// Inside a container: the separator and, when pretty, the line and
+// indentation of the next member.
+void JsonText::next_member() {
+  if (open_.empty()) return;
+  if (open_.back()) out_ += ',';
+  open_.back() = true;
+  if (pretty_) {
+    out_ += '\n';
+    out_.append(indent(), ' ');
+  }
+}
+
+void JsonText::before_value() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
+  next_member();
+}
+
+void JsonText::escaped(std::string_view text) {
+  holder_.get_ref<std::string&>().assign(text);
+  serializer_.dump(holder_, false, false, 0);
+}
+
+JsonText& JsonText::begin_object() {
+  before_value();
+  out_ += '{';
+  open_.push_back(false);
+  return *this;
+}
+
+JsonText& JsonText::begin_array() {
+  before_value();
+  out_ += '[';
+  open_.push_back(false);
+  return *this;
+}
+
+JsonText& JsonText::end_object() {
+  const bool had = open_.back();
+  open_.pop_back();
+  if (had && pretty_) {
+    out_ += '\n';
+    out_.append(indent(), ' ');
+  }
+  out_ += '}';
+  return *this;
+}
+
+JsonText& JsonText::end_array() {
+  const bool had = open_.back();
+  open_.pop_back();
+  if (had && pretty_) {
+    out_ += '\n';
+    out_.append(indent(), ' ');
+  }
+  out_ += ']';
+  return *this;
+}
+
+JsonText& JsonText::key(std::string_view name) {
+  next_member();
+  escaped(name);
+  out_ += pretty_ ? ": " : ":";
+  after_key_ = true;
+  return *this;
+}
+
+JsonText& JsonText::string(std::string_view text) {
+  before_value();
+  escaped(text);
+  return *this;
+}
+
+JsonText& JsonText::number(std::int64_t n) {
+  before_value();
+  fmt::format_to(std::back_inserter(out_), "{}", n);
+  return *this;
+}
+
+JsonText& JsonText::null() {
+  before_value();
+  out_ += "null";
+  return *this;
+}
+
+JsonText& JsonText::raw(std::string_view written) {
+  before_value();
+  out_ += written;
+  return *this;
+}
+
+}  // namespace grpaudit::cli
