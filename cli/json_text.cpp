@@ -1,5 +1,7 @@
 #include "json_text.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 namespace grpaudit::cli {
@@ -33,6 +35,18 @@ void JsonText::before_value() {
 }
 
 void JsonText::escaped(std::string_view text) {
+  // Printable ASCII other than the quote and the backslash stands for
+  // itself, as almost every text of a report does; anything else is left to
+  // nlohmann's writer.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+  });
+  if (plain) {
+    out_ += '"';
+    out_ += text;
+    out_ += '"';
+    return;
+  }
   holder_.get_ref<std::string&>().assign(text);
   serializer_.dump(holder_, false, false, 0);
 }

@@ -47,13 +47,18 @@ std::string indented(const std::string& text, const std::string& prefix) {
   return out;
 }
 
-// The replication identities of a route's group, sorted; empty when the
-// group is missing.
-std::pair<std::set<std::string>, std::set<std::string>> hardware_identities(const Asic& asic,
-                                                                            const Hmroute& r) {
+// The replication identities of a route's group, sorted, into `l3` and
+// `l2`; empty when the group is missing.
+void hardware_identities(const Asic& asic, const Hmroute& r, std::vector<std::string>& l3,
+                         std::vector<std::string>& l2) {
   const auto g = asic.replication_groups.find(r.grp);
-  if (g == asic.replication_groups.end()) return {};
-  return {g->second.get_l3_linux_encaps(), g->second.get_l2_linux_encaps()};
+  if (g == asic.replication_groups.end()) {
+    l3.clear();
+    l2.clear();
+    return;
+  }
+  sorted_identities(g->second.l3_encaps, l3);
+  sorted_identities(g->second.l2_encaps, l2);
 }
 
 }  // namespace
@@ -110,14 +115,27 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   JsonText json(text, pretty, kRouteIndent);
   // A group's identities, written once: many routes share a group.
   absl::flat_hash_map<std::int64_t, std::pair<std::string, std::string>> group_identities;
+  std::vector<std::string> l3, l2;
   const auto identities_of = [&](const Hmroute& r, unsigned indent) -> const auto& {
     auto [it, added] = group_identities.try_emplace(r.grp);
     if (added) {
-      const auto [l3, l2] = hardware_identities(asic, r);
+      hardware_identities(asic, r, l3, l2);
       JsonText(it->second.first, pretty, indent).strings(l3);
       JsonText(it->second.second, pretty, indent).strings(l2);
     }
     return it->second;
+  };
+
+  // And an identity's text as JSON, written once: routes name the same few
+  // thousand identities again and again.
+  std::vector<std::string> escaped(result.identities.size());
+  const auto write_ids = [&](const std::vector<std::uint32_t>& ids) {
+    json.begin_array();
+    for (const std::uint32_t id : ids) {
+      if (escaped[id].empty()) JsonText(escaped[id], false).string(result.identities[id]);
+      json.raw(escaped[id]);
+    }
+    json.end_array();
   };
 
   out << (pretty ? "{\n  \"routes\": [" : "{\"routes\":[");
@@ -142,9 +160,9 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       json.begin_object();
       json.key("iif").number(r.hardware->iif);
       json.key("group").number(r.hardware->grp);
-      const auto& [l3, l2] = identities_of(*r.hardware, json.indent());
-      json.key("l3").raw(l3);
-      json.key("l2").raw(l2);
+      const auto& [l3_text, l2_text] = identities_of(*r.hardware, json.indent());
+      json.key("l3").raw(l3_text);
+      json.key("l2").raw(l2_text);
       json.end_object();
     } else {
       json.null();
@@ -157,8 +175,10 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       } else {
         json.null();
       }
-      json.key("l3").strings(texts_of(result, r.expected->l3));
-      json.key("l2").strings(texts_of(result, r.expected->l2));
+      json.key("l3");
+      write_ids(r.expected->l3);
+      json.key("l2");
+      write_ids(r.expected->l2);
       json.end_object();
     }
     json.key("messages").begin_array();

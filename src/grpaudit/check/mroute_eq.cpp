@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include <fmt/format.h>
-
 #include "grpaudit/check/comparison.h"
 #include "grpaudit/records/route_key.h"
 #include "grpaudit/util/text.h"
@@ -149,7 +147,7 @@ const AuditIndex::Expansion& Comparison::expansion(const std::string& dev, bool 
           base.dev, vlan_filtering != 0 ? vlan : -1, group_mac_of(group));
       // The entry's place in the cache, which does not change while the
       // index lives, stands for the entry.
-      key_.append(1, '\n').append(fmt::format("{}", static_cast<const void*>(entry)));
+      key_.append(1, '\n').append(reinterpret_cast<const char*>(&entry), sizeof entry);
     }
     if (const AuditIndex::Expansion* known = index.expansion(key_)) return *known;
   }
