@@ -134,20 +134,27 @@ class TableReporter : public benchmark::BenchmarkReporter {
   void summary() const {
     std::cout << "\n";
     const Row* check = find("grpaudit check --snapshot", "1x");
+    const Row* json = find("grpaudit check --snapshot --json", "1x");
     const Row* check4 = find("grpaudit check --snapshot", "4x");
     if (check != nullptr) {
       std::cout << fmt::format(
-          "check --snapshot, default switch: {:.0f} ms (target < 500), peak {:.0f} MB "
-          "(target < 200)\n",
+          "check --snapshot, default switch: {:.0f} ms (target <= 450), peak {:.0f} MB "
+          "(target <= 150)\n",
           check->ms, check->rss_mb.value_or(0));
       if (const auto floor = floor_ms("1x")) {
         std::cout << fmt::format("  {:.1f} times the floor of {:.0f} ms (aim <= 10)\n",
                                  check->ms / *floor, *floor);
       }
+      if (json != nullptr) {
+        std::cout << fmt::format(
+            "  --json: {:.2f} times the text report (target <= 1.3), peak {:.0f} MB "
+            "(target <= 150)\n",
+            json->ms / check->ms, json->rss_mb.value_or(0));
+      }
     }
     const bool medians = check != nullptr && check4 != nullptr;
     if (medians) {
-      std::cout << fmt::format("check at 4x size: {:.2f} times the time at 1x (target <= 4.5)\n",
+      std::cout << fmt::format("check at 4x size: {:.2f} times the time at 1x (target <= 5)\n",
                                check4->ms / check->ms);
     }
     // The same growth from runs side by side: spared the drift of the
@@ -157,19 +164,21 @@ class TableReporter : public benchmark::BenchmarkReporter {
       const double growth = *paired->growth;
       std::cout << (medians ? fmt::format("  {:.2f} times in pairs of runs side by side\n", growth)
                             : fmt::format("check at 4x size: {:.2f} times the time at 1x in pairs "
-                                          "of runs side by side (target <= 4.5)\n",
+                                          "of runs side by side (target <= 5)\n",
                                           growth));
     }
     const Row* slowest = nullptr;
+    std::size_t readers = 0, below = 0;
     for (const Row& r : rows_) {
-      if (r.label.starts_with("read ") && r.mb_per_s &&
-          (slowest == nullptr || *r.mb_per_s < *slowest->mb_per_s)) {
-        slowest = &r;
-      }
+      if (!r.label.starts_with("read ") || !r.mb_per_s) continue;
+      ++readers;
+      if (*r.mb_per_s < 200) ++below;
+      if (slowest == nullptr || *r.mb_per_s < *slowest->mb_per_s) slowest = &r;
     }
     if (slowest != nullptr) {
-      std::cout << fmt::format("slowest reader: {} at {}, {:.0f} MB/s (target >= 200)\n",
-                               slowest->label, slowest->size, *slowest->mb_per_s);
+      std::cout << fmt::format(
+          "slowest reader: {} at {}, {:.0f} MB/s (target >= 200); {} of {} figures below\n",
+          slowest->label, slowest->size, *slowest->mb_per_s, below, readers);
     }
   }
 
