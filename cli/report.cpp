@@ -6,7 +6,6 @@
 #include <absl/container/flat_hash_map.h>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <ranges>
 
 #include "grpaudit/util/text.h"
 #include "json_text.h"
@@ -28,13 +27,14 @@ const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
 const fmt::text_style kBold = fmt::emphasis::bold;
 
 // Identities by their texts, in the numbers' (byte-wise) order.
-auto texts_of(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
-  return ids | std::views::transform(
-                   [&](std::uint32_t id) -> const std::string& { return result.identities[id]; });
-}
-
 std::string joined(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
-  return ids.empty() ? "(none)" : fmt::format("{}", fmt::join(texts_of(result, ids), " "));
+  if (ids.empty()) return "(none)";
+  std::string out;
+  for (const std::uint32_t id : ids) {
+    if (!out.empty()) out += ' ';
+    out += result.identities[id];
+  }
+  return out;
 }
 
 std::string indented(const std::string& text, const std::string& prefix) {

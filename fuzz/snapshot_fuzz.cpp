@@ -37,7 +37,7 @@ void replay_from_file(std::string_view text) {
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   platform::Snapshot want;
   const std::string error = error_of([&] { want = platform::parse_snapshot(text, path); });
-  platform::Platform got;
+  Platform got;
   if (error_of([&] { got = platform::load_replay_platform(path); }) != error) std::abort();
   if (error.empty()) {
     const auto shell = got.sdk_shell(0);
