@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "grpaudit/util/json_text.h"
 #include "grpaudit/util/text.h"
-#include "json_text.h"
 
 namespace grpaudit::cli {
 
@@ -18,6 +18,7 @@ using check::kAllStatuses;
 using check::RouteResult;
 using check::Status;
 using check::status_name;
+using util::JsonText;
 namespace {
 
 using ojson = nlohmann::ordered_json;

@@ -1,10 +1,10 @@
-#include "json_text.h"
+#include "grpaudit/util/json_text.h"
 
 #include <algorithm>
 
 #include <fmt/format.h>
 
-namespace grpaudit::cli {
+namespace grpaudit::util {
 
 JsonText::JsonText(std::string& out, bool pretty, unsigned indent)
     : out_(out),
@@ -119,4 +119,4 @@ JsonText& JsonText::raw(std::string_view written) {
   return *this;
 }
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::util

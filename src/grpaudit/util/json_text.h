@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace grpaudit::cli {
+namespace grpaudit::util {
 
 class JsonText {
  public:
@@ -54,4 +54,4 @@ class JsonText {
   nlohmann::detail::serializer<nlohmann::ordered_json> serializer_;
 };
 
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::util

@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "json_text.h"
+#include "grpaudit/util/json_text.h"
 
-namespace grpaudit::cli {
+namespace grpaudit::util {
 namespace {
 
 using ojson = nlohmann::ordered_json;
@@ -64,4 +64,4 @@ TEST(JsonText, WritesWhatDumpWrites) {
 }
 
 }  // namespace
-}  // namespace grpaudit::cli
+}  // namespace grpaudit::util
