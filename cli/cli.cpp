@@ -1,11 +1,13 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "error_kind.h"
@@ -32,7 +34,28 @@ struct Options {
   bool pretty = false;
   bool quiet = false;
   std::vector<std::string> keys;
+  // The options that take a file or a command, each of which names nothing
+  // when given empty.
+  std::vector<std::pair<CLI::Option*, const std::string*>> named;
 };
+
+// An option given with an empty value would be taken for one not given.
+void check_not_empty(const Options& o) {
+  for (const auto& [option, value] : o.named) {
+    if (option->count() > 0 && value->empty()) {
+      throw UsageError(option->get_name() + " needs a " + option->get_option_text() +
+                       ", not an empty text");
+    }
+  }
+}
+
+// The report is the run's result: one that cannot be written fails the run.
+void check_written(std::ostream& out) {
+  out.flush();
+  if (out) return;
+  const int err = errno != 0 ? errno : EIO;
+  throw std::system_error(err, std::generic_category(), "cannot write the report");
+}
 
 void check_keys(const std::vector<std::string>& keys) {
   for (const auto& key : keys) {
@@ -43,34 +66,33 @@ void check_keys(const std::vector<std::string>& keys) {
 }
 
 void add_source_options(CLI::App& cmd, Options& o) {
-  cmd.add_option("--snapshot", o.source.snapshot,
-                 "Replay the switch recorded in FILE instead of reading the live switch")
-      ->option_text("FILE")
-      ->group("Source");
-  cmd.add_option("--sdk-shell", o.source.sdk_shell,
-                 "Live switch: program that runs one SDK shell command, given as its last "
-                 "argument, and prints its output (env GRPAUDIT_SDK_SHELL)")
-      ->option_text("CMD")
-      ->group("Source");
-  cmd.add_option("--port-table", o.source.port_table,
-                 "Live switch: file of \"<sdk port> <linux port>\" lines (env GRPAUDIT_PORT_TABLE)")
-      ->option_text("FILE")
-      ->group("Source");
-  cmd.add_option("--vrf-map", o.source.vrf_map,
-                 "Live switch: file of \"<vrf id> <name>\" lines; without it VRF 0 is "
-                 "\"default\" (env GRPAUDIT_VRF_MAP)")
-      ->option_text("FILE")
-      ->group("Source");
-  cmd.add_option("--trace", o.source.trace,
-                 "Write every SDK command, program run and file read to FILE, one JSON object per "
-                 "line, as they happen")
-      ->option_text("FILE")
-      ->group("Recording");
-  cmd.add_option("--record", o.source.record,
-                 "Write a snapshot of everything this run read to FILE (only when the run "
-                 "completes)")
-      ->option_text("FILE")
-      ->group("Recording");
+  // An option that names a file or a command.
+  const auto named = [&](const char* name, std::string& value, const char* help, const char* text,
+                         const char* group) {
+    o.named.emplace_back(cmd.add_option(name, value, help)->option_text(text)->group(group),
+                         &value);
+  };
+  named("--snapshot", o.source.snapshot,
+        "Replay the switch recorded in FILE instead of reading the live switch", "FILE", "Source");
+  named("--sdk-shell", o.source.sdk_shell,
+        "Live switch: program that runs one SDK shell command, given as its last argument, and "
+        "prints its output (env GRPAUDIT_SDK_SHELL)",
+        "CMD", "Source");
+  named("--port-table", o.source.port_table,
+        "Live switch: file of \"<sdk port> <linux port>\" lines (env GRPAUDIT_PORT_TABLE)", "FILE",
+        "Source");
+  named("--vrf-map", o.source.vrf_map,
+        "Live switch: file of \"<vrf id> <name>\" lines; without it VRF 0 is \"default\" (env "
+        "GRPAUDIT_VRF_MAP)",
+        "FILE", "Source");
+  named("--trace", o.source.trace,
+        "Write every SDK command, program run and file read to FILE, one JSON object per line, as "
+        "they happen",
+        "FILE", "Recording");
+  named("--record", o.source.record,
+        "Write a snapshot of everything this run read to FILE (only when the run completes); a "
+        "link is followed and the file it names replaced, keeping its mode",
+        "FILE", "Recording");
   cmd.add_flag("--mem-table", o.mem_table,
                "Read the ASIC's routes from the raw L3 entry memory instead of the route listing");
   cmd.add_option("KEY", o.keys,
@@ -99,11 +121,12 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   } else if (!o.quiet) {
     write_text_report(out, asic, result, terminal.out);
   }
-  out.flush();
+  check_written(out);
   return result.faults() == 0 ? kExitOk : kExitFaults;
 }
 
-int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress>& progress_ptr) {
+int run_dump(const Options& o, std::ostream& out, std::ostream& err,
+             const std::shared_ptr<Progress>& progress_ptr) {
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
   const Source source = open_source(o.source);
@@ -112,7 +135,13 @@ int run_dump(const Options& o, std::ostream& out, const std::shared_ptr<Progress
   progress.clear();
   finish_recording(source, o.source);
   asic.dump_mroutes(o.keys, out);
-  out.flush();
+  check_written(out);
+  // A mistyped key would otherwise print nothing, as a route without
+  // replication entries would not.
+  for (const auto& key : o.keys) {
+    if (!asic.mroutes.contains(key))
+      err << "grpaudit: no such route in the hardware: " << key << "\n";
+  }
   return kExitOk;
 }
 
@@ -128,7 +157,7 @@ bool has_flag(int argc, const char* const* argv, const char* flag) {
 int report_error(std::ostream& out, std::ostream& err, bool json, bool pretty,
                  const ErrorReport& report) {
   out.flush();
-  if (json) {
+  if (json && out) {
     write_json_error(out, report.kind, report.message, pretty);
     out.flush();
   } else {
@@ -149,6 +178,8 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "grpaudit"};
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "Show the help of every command");
+  app.set_version_flag("--version", std::string("grpaudit ") + GRPAUDIT_VERSION,
+                       "Print the version and exit");
 
   Options o;
   CLI::App* check = app.add_subcommand(
@@ -168,7 +199,9 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "dump", "Print the ASIC's multicast routes with their replication entries");
   add_source_options(*dump, o);
 
-  const bool json_errors = has_flag(argc, argv, "--json");
+  // dump has no --json: its usage errors are plain.
+  const bool is_check = argc > 1 && std::strcmp(argv[1], "check") == 0;
+  const bool json_errors = is_check && has_flag(argc, argv, "--json");
   const bool pretty_errors = has_flag(argc, argv, "--pretty");
   try {
     // Name an unknown command rather than only saying that one is required.
@@ -181,6 +214,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       }
     }
     app.parse(argc, argv);
+    check_not_empty(o);
   } catch (const CLI::Success& e) {
     return app.exit(e, out, err);  // --help and --help-all: the help of the right command
   } catch (const CLI::ParseError& e) {
@@ -193,7 +227,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   const auto progress = std::make_shared<Progress>(err, terminal.err);
   try {
     if (check->parsed()) return run_check(o, out, terminal, progress);
-    return run_dump(o, out, progress);
+    return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();
     return report_error(out, err, o.json, o.pretty, classify(std::current_exception()));

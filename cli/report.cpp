@@ -25,7 +25,14 @@ using ojson = nlohmann::ordered_json;
 
 const fmt::text_style kRed = fmt::fg(fmt::terminal_color::red);
 const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
+const fmt::text_style kYellow = fmt::fg(fmt::terminal_color::yellow);
 const fmt::text_style kBold = fmt::emphasis::bold;
+
+// Keys asked for that no side has; listed in a summary only when there are.
+std::size_t absent_count(const AuditResult& result) {
+  const auto it = result.counts.find(Status::kAbsent);
+  return it == result.counts.end() ? 0 : it->second;
+}
 
 // Identities by their texts, in the numbers' (byte-wise) order.
 std::string joined(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
@@ -69,8 +76,11 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
     return color ? fmt::format("{}", fmt::styled(text, style)) : std::string(text);
   };
   for (const RouteResult& r : result.routes) {
-    if (!is_fault(r.status)) continue;
-    out << paint(kRed, std::string(status_name(r.status))) << ": " << paint(kBold, r.key) << "\n";
+    // An absent key is no fault, but shown: it may be a typing error.
+    const bool absent = r.status == Status::kAbsent;
+    if (!is_fault(r.status) && !absent) continue;
+    out << paint(absent ? kYellow : kRed, std::string(status_name(r.status))) << ": "
+        << paint(kBold, r.key) << "\n";
     if (r.kernel != nullptr) {
       out << "  kernel: iif " << r.kernel->iif << ", oil "
           << (r.kernel->oil.empty() ? std::string("(none)")
@@ -97,6 +107,8 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
   for (const Status s : kAllStatuses) {
     parts.push_back(fmt::format("{} {}", result.counts.at(s), status_name(s)));
   }
+  if (const std::size_t absent = absent_count(result); absent > 0)
+    parts.push_back(fmt::format("{} {}", absent, status_name(Status::kAbsent)));
   const std::size_t faults = result.faults();
   const std::string verdict =
       faults == 0 ? paint(kGreen, "no faults")
@@ -198,6 +210,8 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   summary.begin_object();
   for (const Status s : kAllStatuses)
     summary.key(status_name(s)).number(static_cast<std::int64_t>(result.counts.at(s)));
+  if (const std::size_t absent = absent_count(result); absent > 0)
+    summary.key(status_name(Status::kAbsent)).number(static_cast<std::int64_t>(absent));
   summary.end_object();
   out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text << (pretty ? "\n}\n" : "}\n");
 }

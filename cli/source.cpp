@@ -1,8 +1,13 @@
 #include "source.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/live_platform.h"
@@ -22,6 +27,30 @@ std::string host_name() {
   return buf;
 }
 
+// A recording is written when the run is over: what would stop it from being
+// written is found before the run begins.
+void check_record_target(const std::string& path) {
+  std::string target;
+  try {
+    target = platform::follow_links(path);
+  } catch (const std::system_error& e) {
+    throw UsageError("--record " + path + ": " + e.code().message());
+  }
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) throw UsageError("--record " + path + ": not a regular file");
+    return;
+  }
+  const std::string dir = std::filesystem::path(target).parent_path().string();
+  const std::string where = dir.empty() ? "." : dir;
+  if (::stat(where.c_str(), &st) != 0) {
+    throw UsageError("--record " + path + ": cannot write in " + where + ": " +
+                     std::strerror(errno));
+  }
+  if (!S_ISDIR(st.st_mode))
+    throw UsageError("--record " + path + ": " + where + " is not a directory");
+}
+
 }  // namespace
 
 void apply_environment(SourceOptions& opts) {
@@ -32,6 +61,7 @@ void apply_environment(SourceOptions& opts) {
 }
 
 Source open_source(const SourceOptions& opts) {
+  if (!opts.record.empty()) check_record_target(opts.record);
   const bool live = !opts.sdk_shell.empty() || !opts.port_table.empty() || !opts.vrf_map.empty();
   Source source;
   if (!opts.snapshot.empty()) {

@@ -144,7 +144,8 @@ TEST(CheckKeys, OnlyTheNamedRoutesAreComparedAndReported) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(statuses(json::parse(r.out)),
             (std::map<std::string, std::string>{{"default, (10.1.100.12,239.1.1.3)", "mismatch"},
-                                                {"default, (10.1.200.20,239.2.2.2)", "ok"}}));
+                                                {"default, (10.1.200.20,239.2.2.2)", "ok"},
+                                                {"default, (9.9.9.9,239.9.9.9)", "absent"}}));
   const CliRun ok = run_cli({"check", "--snapshot", kLeaf, "default, (10.1.200.20,239.2.2.2)"});
   EXPECT_EQ(ok.status, 0);
 }

@@ -37,6 +37,8 @@ std::string_view status_name(Status s) {
       return "originated";
     case Status::kTerminated:
       return "terminated";
+    case Status::kAbsent:
+      return "absent";
     case Status::kUnresolved:
       return "unresolved";
   }
@@ -87,6 +89,7 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
                   const std::map<std::string, kern::KernelRoute>& kernel,
                   const std::vector<std::string>& keys, const AuditProgress& progress,
                   bool expected_of_sound_routes) {
+  AuditResult result;
   // The keys in byte-wise order, each once.
   std::vector<const std::string*> selected;
   std::set<std::string> named;
@@ -106,20 +109,22 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
       }
     }
   } else {
-    // A key that names a route on neither side has nothing to report. The
-    // results point at the tables' own keys.
+    // The results point at the tables' own keys, and a key that names a
+    // route on neither side at the result's copy.
     for (const auto& key : keys) named.insert(key);
     for (const auto& key : named) {
       if (const auto k = kernel.find(key); k != kernel.end()) {
         selected.push_back(&k->first);
       } else if (const auto h = mroutes.find(key); h != mroutes.end()) {
         selected.push_back(&h->first);
+      } else {
+        selected.push_back(&*result.absent_keys.insert(key).first);
       }
     }
   }
 
-  AuditResult result;
   for (const Status s : kAllStatuses) result.counts[s] = 0;
+  result.counts[Status::kAbsent] = 0;
   AcceptingChecker checker;
   // Nothing below changes the replication groups, and the kernel's VLAN
   // listing and the RIOT answers only through their own readers.
@@ -143,7 +148,9 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
     Hmroute* hw_route = h != mroutes.end() && h->first == key ? &h->second : nullptr;
     r.hardware = hw_route;
 
-    if (r.kernel == nullptr) {
+    if (r.kernel == nullptr && hw_route == nullptr) {
+      r.status = Status::kAbsent;
+    } else if (r.kernel == nullptr) {
       r.status = Status::kMissingInKernel;
     } else if (r.kernel->state == "unresolved") {
       r.status = Status::kUnresolved;

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,14 @@ enum class Status {
   kMissingInKernel,
   kOriginated,
   kTerminated,
-  kUnresolved
+  kUnresolved,
+  // A key asked for that names a route on neither side: no fault, but shown,
+  // so that a mistyped key does not pass for a sound route.
+  kAbsent
 };
 
-// Every status in the order the summary lists them.
+// Every status in the order the summary lists them; after them, kAbsent
+// where a key was absent.
 inline constexpr std::array<Status, 7> kAllStatuses{
     Status::kOk,         Status::kMismatch,   Status::kMissingInHw, Status::kMissingInKernel,
     Status::kOriginated, Status::kTerminated, Status::kUnresolved};
@@ -85,6 +90,8 @@ struct AuditResult {
   std::map<Status, std::size_t> counts;
   // The replication identities that expectations name, in byte-wise order.
   std::vector<std::string> identities;
+  // The keys of absent routes, which their results' keys point into.
+  std::set<std::string> absent_keys;
   std::size_t faults() const;
   // What `route` expected, as texts (as the comparison of one route gives it).
   MrouteExpectation expectation(const RouteResult& route) const;

@@ -25,9 +25,15 @@ class Recorder {
   std::shared_ptr<Snapshot> snap_;
 };
 
-// Writes `snap` to `path` atomically: a temporary file beside it, synced,
-// then renamed over it, so an interrupted write never leaves half a file.
-// Throws std::system_error.
+// Writes `snap` to `path` through a temporary file beside the file it
+// replaces and a rename, so that the file is whole or untouched. A link is
+// followed: the file it names is replaced. An existing file keeps its mode; a
+// new one is made 0644. Throws std::system_error when it cannot write, and
+// std::runtime_error when `path` names something other than a regular file.
 void save_snapshot(const Snapshot& snap, const std::string& path);
+
+// `path` with every symbolic link followed, as far as the links exist.
+// Throws std::system_error for a link that cannot be read or a loop.
+std::string follow_links(const std::string& path);
 
 }  // namespace grpaudit::platform

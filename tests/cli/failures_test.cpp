@@ -1,0 +1,101 @@
+// Failures an operator must be able to trust: a report that cannot be
+// written fails the run, options that name nothing are refused, a recording
+// that could not be written is refused before the run, and a key that names
+// no route says so.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "grpaudit/platform/process.h"
+#include "support/cli_run.h"
+#include "support/test_support.h"
+
+namespace grpaudit::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+const std::string kLeaf = source_path("examples/leaf-riot.json");
+
+TEST(Failures, AReportThatCannotBeWrittenFailsTheRun) {
+  for (const std::string args : {"check", "check --json", "dump"}) {
+    SCOPED_TRACE(args);
+    // Standard error is brought to standard output, which the test reads.
+    const auto r = platform::run_process(
+        {"/bin/sh", "-c",
+         "exec 2>&1 " GRPAUDIT_BINARY " " + args + " --snapshot " + kLeaf + " >/dev/full"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "grpaudit: error: cannot write the report: No space left on device\n");
+  }
+}
+
+TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
+  const TempDir dir;
+  const std::string trace = dir.path() + "/trace.jsonl";
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"check", "--snapshot", ""}, "--snapshot needs a FILE, not an empty text"},
+      {{"check", "--snapshot", kLeaf, "--trace", ""}, "--trace needs a FILE, not an empty text"},
+      {{"dump", "--snapshot", kLeaf, "--record", ""}, "--record needs a FILE, not an empty text"},
+      {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", "/no/such/dir/x.json"},
+       "--record /no/such/dir/x.json: cannot write in /no/such/dir: No such file or directory"},
+      {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", "/dev/null"},
+       "--record /dev/null: not a regular file"},
+      {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", dir.path()},
+       "--record " + dir.path() + ": not a regular file"},
+      // dump has no --json: its usage errors are plain text.
+      {{"dump", "--snapshot", kLeaf, "--json"}, "The following argument was not expected: --json"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    const CliRun r = run_cli(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "grpaudit: error: " + c.error + "\n");
+    EXPECT_NE(::access(trace.c_str(), F_OK), 0) << "the run began";
+  }
+  const auto version = platform::run_process({GRPAUDIT_BINARY, "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_THAT(version.out, StartsWith("grpaudit "));
+}
+
+TEST(Failures, ARecordingReplacesTheFileALinkNamesAndKeepsItsMode) {
+  const TempDir dir;
+  const std::string file = dir.write("kept.json", "old");
+  ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+  const std::string link = dir.path() + "/link.json";
+  ASSERT_EQ(::symlink("kept.json", link.c_str()), 0);
+  EXPECT_EQ(run_cli({"dump", "--snapshot", kLeaf, "--record", link}).status, 0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_THAT(read_file(file), HasSubstr("grpaudit-snapshot"));
+}
+
+TEST(Failures, AKeyThatNamesNoRouteIsAbsent) {
+  const std::string typo = "default, (10.1.100.10,239.1.1.9)";
+  const CliRun json = run_cli({"check", "--snapshot", kLeaf, "--json", typo});
+  EXPECT_EQ(json.status, 0);
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc.at("routes").at(0).at("status"), "absent");
+  EXPECT_EQ(doc.at("summary").at("absent"), 1);
+  const CliRun text = run_cli({"check", "--snapshot", kLeaf, typo});
+  EXPECT_THAT(text.out, StartsWith("absent: " + typo + "\n"));
+  EXPECT_THAT(text.out, HasSubstr("1 route, no faults: "));
+  const CliRun dump = run_cli({"dump", "--snapshot", kLeaf, typo});
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(dump.err, "grpaudit: no such route in the hardware: " + typo + "\n");
+}
+
+}  // namespace
+}  // namespace grpaudit::testing
