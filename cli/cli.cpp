@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@ struct Options {
   bool json = false;
   bool pretty = false;
   bool quiet = false;
+  std::string color = "auto";
   std::vector<std::string> keys;
   // The options that take a file or a command, each of which names nothing
   // when given empty.
@@ -154,6 +156,26 @@ bool has_flag(int argc, const char* const* argv, const char* flag) {
   return false;
 }
 
+// A command-line error in the tool's own words, with where to look.
+std::string in_our_words(const CLI::ParseError& e, const std::string& command) {
+  const std::string help = command.empty() ? "grpaudit --help" : "grpaudit " + command + " --help";
+  std::string what = e.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
+    // "The following argument(s) was/were not expected: A B"
+    const auto colon = what.find(": ");
+    const std::string extras = colon == std::string::npos ? what : what.substr(colon + 2);
+    const bool option = !extras.empty() && extras[0] == '-';
+    what = (option ? "unknown option " : "unexpected argument ") + extras;
+  } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && command.empty()) {
+    what = "a command is required: check or dump";
+  } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr &&
+             what.find(" required ") != std::string::npos) {
+    // "--snapshot: 1 required TEXT missing"
+    what = what.substr(0, what.find(':')) + " needs a value";
+  }
+  return what + " (see " + help + ")";
+}
+
 int report_error(std::ostream& out, std::ostream& err, bool json, bool pretty,
                  const ErrorReport& report) {
   out.flush();
@@ -192,8 +214,14 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "--json", o.json,
       "Print one JSON object with every route and a summary, compact, one route per line");
   check->add_flag("--pretty", o.pretty, "With --json: indent the JSON object")->needs(json);
-  check->add_flag("--quiet", o.quiet, "Print nothing; the exit status tells the verdict")
+  check->add_flag("--quiet", o.quiet, "Print nothing, progress included; the exit status tells")
       ->excludes(json);
+  check
+      ->add_option("--color", o.color,
+                   "Colour the report: auto (on a terminal, unless NO_COLOR is set or TERM is "
+                   "dumb), always or never")
+      ->option_text("WHEN")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
 
   CLI::App* dump = app.add_subcommand(
       "dump", "Print the ASIC's multicast routes with their replication entries");
@@ -218,13 +246,21 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   } catch (const CLI::Success& e) {
     return app.exit(e, out, err);  // --help and --help-all: the help of the right command
   } catch (const CLI::ParseError& e) {
-    return report_error(out, err, json_errors, pretty_errors, {"usage", e.what()});
+    return report_error(out, err, json_errors, pretty_errors,
+                        {"usage", in_our_words(e, argc > 1 && argv[1][0] != '-' ? argv[1] : "")});
   } catch (const UsageError& e) {
     return report_error(out, err, json_errors, pretty_errors, {"usage", e.what()});
   }
 
   apply_environment(o.source);
-  const auto progress = std::make_shared<Progress>(err, terminal.err);
+  // Colour where asked, or on a terminal that takes it; progress only where
+  // something may be shown.
+  const char* no_color = std::getenv("NO_COLOR");
+  const char* term = std::getenv("TERM");
+  const bool plain_terminal = (no_color != nullptr && *no_color != '\0') ||
+                              (term != nullptr && std::string(term) == "dumb");
+  terminal.out = o.color == "always" || (o.color == "auto" && terminal.out && !plain_terminal);
+  const auto progress = std::make_shared<Progress>(err, terminal.err && !o.quiet);
   try {
     if (check->parsed()) return run_check(o, out, terminal, progress);
     return run_dump(o, out, err, progress);

@@ -51,8 +51,12 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
        "--record /dev/null: not a regular file"},
       {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", dir.path()},
        "--record " + dir.path() + ": not a regular file"},
-      // dump has no --json: its usage errors are plain text.
-      {{"dump", "--snapshot", kLeaf, "--json"}, "The following argument was not expected: --json"},
+      // dump has no --json: its usage errors are plain text. Errors of the
+      // command line are in the tool's words, with where to look.
+      {{"dump", "--snapshot", kLeaf, "--json"}, "unknown option --json (see grpaudit dump --help)"},
+      {{"check", "--bogus"}, "unknown option --bogus (see grpaudit check --help)"},
+      {{"check", "--snapshot"}, "--snapshot needs a value (see grpaudit check --help)"},
+      {{}, "a command is required: check or dump (see grpaudit --help)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
