@@ -70,7 +70,9 @@ Source open_source(const SourceOptions& opts) {
           "give either --snapshot FILE or the live switch (--sdk-shell, --port-table, "
           "--vrf-map), not both");
     }
-    source.platform = platform::load_replay_platform(opts.snapshot);
+    // "-" is standard input, as for other tools.
+    source.platform =
+        platform::load_replay_platform(opts.snapshot == "-" ? "/dev/stdin" : opts.snapshot);
   } else if (live) {
     if (opts.sdk_shell.empty()) {
       throw UsageError("the live switch needs --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)");

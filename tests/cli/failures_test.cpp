@@ -35,6 +35,13 @@ TEST(Failures, AReportThatCannotBeWrittenFailsTheRun) {
   }
 }
 
+TEST(Failures, ASnapshotFromStandardInputAsFromItsFile) {
+  const auto piped = platform::run_process(
+      {"/bin/sh", "-c", "exec " GRPAUDIT_BINARY " check --json --snapshot - <" + kLeaf});
+  EXPECT_EQ(piped.status, 1);
+  EXPECT_EQ(piped.out, run_cli({"check", "--json", "--snapshot", kLeaf}).out);
+}
+
 TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
   const TempDir dir;
   const std::string trace = dir.path() + "/trace.jsonl";

@@ -1,0 +1,37 @@
+#!/usr/bin/env python3
+"""The reports of grpaudit check --json, compact and pretty, of every example
+switch, with an absent key, and an error object, are valid against
+docs/report.schema.json."""
+
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+import jsonschema
+
+binary, source = sys.argv[1], Path(sys.argv[2])
+schema = json.loads((source / "docs/report.schema.json").read_text())
+jsonschema.Draft202012Validator.check_schema(schema)
+validator = jsonschema.Draft202012Validator(schema)
+
+runs = []
+for example in sorted((source / "examples").glob("*.json")):
+    for extra in ([], ["--pretty"], ["default, (192.0.2.1,239.0.0.1)"]):
+        runs.append(["check", "--snapshot", str(example), "--json", *extra])
+runs.append(["check", "--snapshot", "/no/such/snapshot.json", "--json"])
+runs.append(["check", "--json", "--bogus"])
+
+failed = 0
+for args in runs:
+    done = subprocess.run([binary, *args], capture_output=True, text=True, check=False)
+    if done.returncode not in (0, 1, 2):
+        print(f"{args}: exit {done.returncode}", file=sys.stderr)
+        failed += 1
+        continue
+    errors = list(validator.iter_errors(json.loads(done.stdout)))
+    for error in errors:
+        print(f"{args}: {error.message} at {list(error.absolute_path)}", file=sys.stderr)
+    failed += bool(errors)
+print(f"{len(runs)} reports, {failed} not valid")
+sys.exit(1 if failed else 0)
