@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "grpaudit/platform/config_files.h"
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/live_platform.h"
 #include "grpaudit/platform/snapshot.h"
@@ -51,6 +52,18 @@ void check_record_target(const std::string& path) {
     throw UsageError("--record " + path + ": " + where + " is not a directory");
 }
 
+// Loads the file of `option` with `load`; its errors name the option.
+template <typename Load>
+void check_config_file(const char* option, const std::string& path, Load load) {
+  try {
+    (void)load(path);
+  } catch (const std::system_error& e) {
+    throw std::system_error(e.code(), std::string(option) + " " + path + ": cannot read");
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error(std::string(option) + ": " + e.what());
+  }
+}
+
 }  // namespace
 
 void apply_environment(SourceOptions& opts) {
@@ -80,6 +93,9 @@ Source open_source(const SourceOptions& opts) {
     if (opts.port_table.empty()) {
       throw UsageError("the live switch needs --port-table FILE (or GRPAUDIT_PORT_TABLE)");
     }
+    // The files read first, so that what is wrong with them names its option.
+    check_config_file("--port-table", opts.port_table, platform::load_port_table);
+    if (!opts.vrf_map.empty()) check_config_file("--vrf-map", opts.vrf_map, platform::load_vrf_map);
     source.platform = platform::make_live_platform({opts.sdk_shell, opts.port_table, opts.vrf_map});
   } else {
     throw UsageError(

@@ -45,6 +45,14 @@ TEST(Failures, ASnapshotFromStandardInputAsFromItsFile) {
 TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
   const TempDir dir;
   const std::string trace = dir.path() + "/trace.jsonl";
+  const std::string no_ports = dir.write("none.ports", "# nothing yet\n");
+  const std::string ports = dir.write("ok.ports", "xe0 swp1\n");
+  const std::string vrfs = dir.write("bad.vrfs", "2 blue\n99999999999999999999 red\n");
+  const auto live = [&](std::vector<std::string> files) {
+    std::vector<std::string> args = {"check", "--sdk-shell", "/bin/false", "--trace", trace};
+    args.insert(args.end(), files.begin(), files.end());
+    return args;
+  };
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -64,6 +72,12 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
       {{"check", "--bogus"}, "unknown option --bogus (see grpaudit check --help)"},
       {{"check", "--snapshot"}, "--snapshot needs a value (see grpaudit check --help)"},
       {{}, "a command is required: check or dump (see grpaudit --help)"},
+      // The live switch's files: the option, the file and the line.
+      {live({"--port-table", dir.path()}),
+       "--port-table " + dir.path() + ": cannot read: Is a directory"},
+      {live({"--port-table", no_ports}), "--port-table: port table " + no_ports + " lists no port"},
+      {live({"--port-table", ports, "--vrf-map", vrfs}),
+       "--vrf-map: VRF map " + vrfs + " line 2: VRF id 99999999999999999999 is out of range"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

@@ -1,5 +1,9 @@
 #include "grpaudit/platform/config_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <fstream>
 #include <map>
@@ -33,7 +37,10 @@ class MapVrfDb : public quorvex::grpaudit_util::VrfDb {
  public:
   std::string vrf_id2name(std::int64_t vrf_id) override {
     const auto it = names.find(vrf_id);
-    if (it == names.end()) throw std::out_of_range(fmt::format("unknown VRF id {}", vrf_id));
+    if (it == names.end()) {
+      throw std::out_of_range(
+          fmt::format("unknown VRF id {} (give its name in the VRF map, --vrf-map FILE)", vrf_id));
+    }
     return it->second;
   }
 
@@ -41,11 +48,33 @@ class MapVrfDb : public quorvex::grpaudit_util::VrfDb {
 };
 
 std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::system_error(errno, std::generic_category(), "cannot read " + path);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  const auto fail = [&](int err) {
+    throw std::system_error(err, std::generic_category(), "cannot read " + path);
+  };
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(errno);
+  std::string text;
+  struct stat st {};
+  // A directory opens, and reads as nothing: an empty table, a wrong one.
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    fail(EISDIR);
+  }
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      text.append(buf, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      const int err = errno;
+      ::close(fd);
+      fail(err);
+    }
+  }
+  ::close(fd);
+  return text;
 }
 
 // Calls `fn(line number, words)` for every line that is not blank or a comment.
@@ -74,6 +103,9 @@ std::unique_ptr<quorvex::ifatlas::ifatlas> parse_port_table(std::string_view tex
     table->sdk_to_linux[std::string(words[0])] = std::string(words[1]);
     table->linux_ports.emplace_back(words[1]);
   });
+  // Without a port nothing the SDK prints could be named.
+  if (table->linux_ports.empty())
+    throw std::runtime_error(fmt::format("port table {} lists no port", name));
   return table;
 }
 
@@ -85,7 +117,14 @@ std::unique_ptr<quorvex::grpaudit_util::VrfDb> parse_vrf_map(std::string_view te
       throw std::runtime_error(
           fmt::format("VRF map {} line {}: expected \"<id> <name>\"", name, n));
     }
-    db->names[util::parse_dec(words[0])] = std::string(words[1]);
+    std::int64_t id = 0;
+    try {
+      id = util::parse_dec(words[0]);
+    } catch (const std::invalid_argument&) {
+      throw std::runtime_error(
+          fmt::format("VRF map {} line {}: VRF id {} is out of range", name, n, words[0]));
+    }
+    db->names[id] = std::string(words[1]);
   });
   return db;
 }

@@ -13,8 +13,11 @@
 
 namespace grpaudit::platform {
 
-// Both throw std::system_error when the file cannot be read and
-// std::runtime_error naming the file and line for a malformed line.
+// Both throw std::system_error when the file cannot be read (a directory
+// included) and std::runtime_error naming the file and line for a malformed
+// line; a port table that lists no port is an error too. A VRF id the map
+// does not name is std::out_of_range "unknown VRF id N (...)", which says
+// where to name it.
 std::unique_ptr<quorvex::ifatlas::ifatlas> load_port_table(const std::string& path);
 // Without a file (empty path) the only VRF is id 0, "default"; with one, id 0
 // is "default" unless the file names it.
