@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "grpaudit/platform/process.h"
 #include "support/cli_run.h"
@@ -32,6 +34,45 @@ TEST(Failures, AReportThatCannotBeWrittenFailsTheRun) {
          "exec 2>&1 " GRPAUDIT_BINARY " " + args + " --snapshot " + kLeaf + " >/dev/full"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "grpaudit: error: cannot write the report: No space left on device\n");
+  }
+}
+
+// Whether process `pid` still runs (a zombie waiting for its reaper does not).
+bool runs(const std::string& pid) {
+  for (int tries = 0; tries < 40; ++tries) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const auto state = line.find(") ");
+    if (state != std::string::npos && line.compare(state + 2, 1, "Z") == 0) return false;
+    ::usleep(50000);
+  }
+  return true;
+}
+
+TEST(Failures, AnInterruptedRunLeavesNoProcessBehind) {
+  const TempDir dir;
+  // A transport that never answers, in its own process group, with a child.
+  const std::string shell = dir.write("hang.sh", "#!/bin/sh\necho $$ >" + dir.path() +
+                                                     "/shell.pid\n"
+                                                     "sleep 60 & echo $! >" +
+                                                     dir.path() + "/sleep.pid\nwait\n");
+  ASSERT_EQ(::chmod(shell.c_str(), 0755), 0);
+  const std::string ports = dir.write("ports", "xe0 swp1\n");
+  for (const auto& [signal, status] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+    SCOPED_TRACE(signal);
+    const auto r =
+        platform::run_process({"/bin/sh", "-c",
+                               std::string(GRPAUDIT_BINARY) + " check --sdk-shell " + shell +
+                                   " --port-table " + ports + " 2>&1 & pid=$!; while [ ! -s " +
+                                   dir.path() + "/sleep.pid ]; do sleep 0.05; done; kill -" +
+                                   signal + " $pid; wait $pid; echo \"exit $?\""});
+    EXPECT_EQ(r.out, "grpaudit: interrupted\nexit " + std::to_string(status) + "\n");
+    for (const char* file : {"/shell.pid", "/sleep.pid"}) {
+      const std::string pid = read_file(dir.path() + file);
+      EXPECT_FALSE(runs(pid.substr(0, pid.find('\n')))) << file;
+    }
+    ::unlink((dir.path() + "/sleep.pid").c_str());
   }
 }
 

@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "grpaudit/platform/interrupt.h"
+
 extern char** environ;
 
 namespace grpaudit::platform {
@@ -73,7 +75,9 @@ int decode_status(int st) {
 // runaway process survives an exception.
 class Child {
  public:
-  Child(pid_t pid, bool group) : pid_(pid), group_(group) {}
+  // Started with SIGINT and SIGTERM blocked (see Spawning): registered
+  // before an interruption can look for it.
+  Child(pid_t pid, bool group) : pid_(pid), group_(group) { set_waited_child(pid, group); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   ~Child() {
@@ -82,6 +86,7 @@ class Child {
     int st;
     while (::waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
     }
+    set_waited_child(0, false);
   }
 
   // The group id stays valid until the leader is reaped, so killing it by
@@ -96,6 +101,7 @@ class Child {
     } while (r < 0 && errno == EINTR);
     const int err = errno;
     pid_ = -1;
+    set_waited_child(0, false);
     if (r < 0) throw_errno(err, "cannot wait for child process");
     return decode_status(st);
   }
@@ -112,10 +118,12 @@ class Child {
       if (r < 0) {
         const int err = errno;
         pid_ = -1;
+        set_waited_child(0, false);
         throw_errno(err, "cannot wait for child process");
       }
       if (r == pid_) {
         pid_ = -1;
+        set_waited_child(0, false);
         return decode_status(st);
       }
       const auto now = Clock::now();
@@ -186,6 +194,25 @@ pid_t spawn(const std::vector<std::string>& argv, int in, int out, int err, bool
   return pid;
 }
 
+// SIGINT and SIGTERM held back from the start of a child until it is
+// registered as the one waited for, so that an interruption never misses it.
+class Spawning {
+ public:
+  Spawning() {
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &interrupts, &old_);
+  }
+  ~Spawning() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  Spawning(const Spawning&) = delete;
+  Spawning& operator=(const Spawning&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
 // Appends everything readable from `fd` to `out` until end of file; false
 // when `deadline` passes first (`out` then holds what was read so far).
 bool read_to_end(int fd, std::string& out, std::optional<Clock::time_point> deadline) {
@@ -241,8 +268,10 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   Fd pipe_write(ends[1]);
   ::fcntl(pipe_read.get(), F_SETPIPE_SZ, kPipeSize);  // only a speed-up; the default works too
 
+  std::optional<Spawning> spawning(std::in_place);
   Child child(spawn(argv, null_in.get(), pipe_write.get(), null_out.get(), opts.own_process_group),
               opts.own_process_group);
+  spawning.reset();
   // Our copy of the write end must go, or the pipe never reports end of file.
   pipe_write.reset();
   null_in.reset();
@@ -271,7 +300,9 @@ int run_shell_command(const std::string& cmdline) {
   const std::vector<std::string> argv{"/bin/sh", "-c", cmdline};
   Fd null_in(open_dev_null(O_RDONLY));
   Fd null_out(open_dev_null(O_WRONLY));
+  std::optional<Spawning> spawning(std::in_place);
   Child child(spawn(argv, null_in.get(), null_out.get(), null_out.get(), false), false);
+  spawning.reset();
   null_in.reset();
   null_out.reset();
   return child.wait();
