@@ -95,6 +95,12 @@ void add_source_options(CLI::App& cmd, Options& o) {
         "Write a snapshot of everything this run read to FILE (only when the run completes); a "
         "link is followed and the file it names replaced, keeping its mode",
         "FILE", "Recording");
+  cmd.add_option("--command-timeout", o.source.command_timeout,
+                 "Live switch: seconds a Linux command (ip, bridge, the MLAG tool) may take before "
+                 "it is killed (default 60)")
+      ->option_text("SECONDS")
+      ->check(CLI::Range(1, 86400))
+      ->group("Source");
   cmd.add_flag("--mem-table", o.mem_table,
                "Read the ASIC's routes from the raw L3 entry memory instead of the route listing");
   cmd.add_option("KEY", o.keys,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "grpaudit/platform/snapshot.h"
 #include "support/test_support.h"
 
 namespace grpaudit::platform {
@@ -129,6 +131,41 @@ TEST(LiveHost, RunsCommands) {
   EXPECT_EQ(failing.out, "out\n");
   EXPECT_THROW(host->run({"/nonexistent/grpaudit-none"}), std::system_error);
   EXPECT_EQ(host->run_shell("exit 4"), 4);
+}
+
+}  // namespace
+}  // namespace grpaudit::platform
+
+namespace grpaudit::platform {
+namespace {
+
+// A Linux command that hangs is killed with its process group when its time
+// is up, and fails naming itself and the time; one that finishes in time is
+// not disturbed.
+TEST(LiveHostTimeout, AHangingCommandIsKilledWithItsGroup) {
+  const grpaudit::testing::TempDir dir;
+  const std::string pid_file = dir.path() + "/sleep.pid";
+  const auto host = make_live_host(std::chrono::milliseconds(300));
+  const std::vector<std::string> argv = {"/bin/sh", "-c",
+                                         "sleep 60 & echo $! >" + pid_file + "; wait"};
+  try {
+    host->run(argv);
+    FAIL() << "a hanging command returned";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code().value(), ETIMEDOUT);
+    EXPECT_THAT(e.what(),
+                ::testing::StartsWith(host_command_key(argv) + " gave no answer within 300 ms"));
+  }
+  const std::string pid = grpaudit::testing::read_file(pid_file);
+  bool gone = false;
+  for (int tries = 0; tries < 40 && !gone; ++tries) {
+    std::ifstream stat("/proc/" + pid.substr(0, pid.find('\n')) + "/stat");
+    std::string line;
+    gone = !std::getline(stat, line) || line.find(") Z") != std::string::npos;
+    if (!gone) ::usleep(50000);
+  }
+  EXPECT_TRUE(gone) << "the command's child still runs";
+  EXPECT_EQ(host->run({"/bin/echo", "in time"}).out, "in time\n");
 }
 
 }  // namespace

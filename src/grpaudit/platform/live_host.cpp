@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "grpaudit/platform/process.h"
+#include "grpaudit/platform/snapshot.h"
 
 namespace grpaudit::platform {
 namespace {
@@ -33,8 +34,19 @@ struct DirCloser {
 
 class LiveHost : public Host {
  public:
+  explicit LiveHost(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+
+  // A command runs in a process group of its own, so that one that hangs is
+  // killed whole when its time is up.
   RunResult run(const std::vector<std::string>& argv) override {
-    ProcessResult result = run_process(argv);
+    ProcessResult result = run_process(argv, {timeout_, /*own_process_group=*/true});
+    if (result.timed_out) {
+      const auto ms = timeout_.count();
+      throw std::system_error(
+          ETIMEDOUT, std::generic_category(),
+          host_command_key(argv) + " gave no answer within " +
+              (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms"));
+    }
     return RunResult{result.status, std::move(result.out)};
   }
 
@@ -100,12 +112,15 @@ class LiveHost : public Host {
     }
     return names;
   }
+
+ private:
+  std::chrono::milliseconds timeout_;
 };
 
 }  // namespace
 
-std::shared_ptr<Host> make_live_host() {
-  return std::make_shared<LiveHost>();
+std::shared_ptr<Host> make_live_host(std::chrono::milliseconds command_timeout) {
+  return std::make_shared<LiveHost>(command_timeout);
 }
 
 }  // namespace grpaudit::platform

@@ -14,7 +14,7 @@ Platform make_live_platform(const LiveOptions& opts) {
   (void)load_vrf_map(opts.vrf_map);
 
   Platform p;
-  p.host = make_live_host();
+  p.host = make_live_host(opts.command_timeout);
   p.port_table = [path = opts.port_table] { return load_port_table(path); };
   p.vrf_db = [path = opts.vrf_map] { return load_vrf_map(path); };
   p.sdk_shell = [cmd = opts.sdk_shell](int timeout_seconds) {

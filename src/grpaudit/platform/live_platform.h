@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "grpaudit/platform/live_host.h"
 #include "grpaudit/platform/platform.h"
 
 namespace grpaudit::platform {
@@ -11,6 +12,7 @@ struct LiveOptions {
   std::string sdk_shell;   // transport command line of the SDK shell
   std::string port_table;  // port table file
   std::string vrf_map;     // VRF map file; empty: only VRF 0, "default"
+  std::chrono::milliseconds command_timeout = kCommandTimeout;  // of each Linux command
 };
 
 // Reads and checks the port table and VRF map now, so a bad file fails

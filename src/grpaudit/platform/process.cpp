@@ -108,7 +108,9 @@ class Child {
 
   // The status once the child has exited; nothing when the deadline passes first.
   std::optional<int> wait_until(Clock::time_point deadline) {
-    auto pause = std::chrono::milliseconds(1);
+    // A child that has closed its output is about to exit, as a rule: look
+    // again soon, then less and less often.
+    Clock::duration pause = std::chrono::microseconds(20);
     for (;;) {
       int st;
       pid_t r;
@@ -129,7 +131,7 @@ class Child {
       const auto now = Clock::now();
       if (now >= deadline) return std::nullopt;
       std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-      pause = std::min(pause * 2, std::chrono::milliseconds(50));
+      pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(50));
     }
   }
 
