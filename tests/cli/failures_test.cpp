@@ -89,6 +89,10 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
   const std::string no_ports = dir.write("none.ports", "# nothing yet\n");
   const std::string ports = dir.write("ok.ports", "xe0 swp1\n");
   const std::string vrfs = dir.write("bad.vrfs", "2 blue\n99999999999999999999 red\n");
+  // A snapshot whose host section lacks the route listing.
+  auto doc = nlohmann::json::parse(read_file(kLeaf));
+  doc["host"]["commands"].erase("/bin/ip -j mroute show table all");
+  const std::string no_routes = dir.write("no-routes.json", doc.dump());
   const auto live = [&](std::vector<std::string> files) {
     std::vector<std::string> args = {"check", "--sdk-shell", "/bin/false", "--trace", trace};
     args.insert(args.end(), files.begin(), files.end());
@@ -113,6 +117,10 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
       {{"check", "--bogus"}, "unknown option --bogus (see grpaudit check --help)"},
       {{"check", "--snapshot"}, "--snapshot needs a value (see grpaudit check --help)"},
       {{}, "a command is required: check or dump (see grpaudit --help)"},
+      // A snapshot that lacks an answer says so.
+      {{"check", "--snapshot", no_routes},
+       "snapshot " + no_routes +
+           " has no answer for `/bin/ip -j mroute show table all`: No such file or directory"},
       // The live switch's files: the option, the file and the line.
       {live({"--port-table", dir.path()}),
        "--port-table " + dir.path() + ": cannot read: Is a directory"},

@@ -166,8 +166,10 @@ PathMap<V> by_normalized_path(const std::map<std::string, V>& m) {
 
 class ReplayHost : public Host {
  public:
-  ReplayHost(SnapPtr snap, bool indexed)
+  // `file`, when the snapshot was loaded from one, names it in errors.
+  ReplayHost(SnapPtr snap, bool indexed, std::string file)
       : snap_(std::move(snap)),
+        file_(std::move(file)),
         commands_(snap_->host_commands, indexed),
         files_(by_normalized_path(snap_->host_files)),
         dirs_(by_normalized_path(snap_->host_dirs)) {}
@@ -208,18 +210,27 @@ class ReplayHost : public Host {
  private:
   const HostCommand& command(const std::vector<std::string>& argv) const {
     const HostCommand* cmd = commands_.find(host_command_key(argv));
-    if (cmd == nullptr) no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
+    if (cmd == nullptr) {
+      // Replayed from a file, the missing answer is the file's: say so rather
+      // than that the program could not be started, as a snapshot made in
+      // memory (a test's switch) stands for.
+      if (!file_.empty()) {
+        no_such_file("snapshot " + file_ + " has no answer for `" + host_command_key(argv) + "`");
+      }
+      no_such_file("cannot run " + (argv.empty() ? "" : argv[0]));
+    }
     return *cmd;
   }
 
   SnapPtr snap_;
+  std::string file_;
   // Point into *snap_, which this object keeps alive.
   Lookup<HostCommand> commands_;
   PathMap<std::string> files_;
   PathMap<std::vector<std::string>> dirs_;
 };
 
-Platform make_replay(std::shared_ptr<const Snapshot> snap, bool indexed) {
+Platform make_replay(std::shared_ptr<const Snapshot> snap, bool indexed, std::string file = {}) {
   if (!snap) throw std::invalid_argument("make_replay_platform: no snapshot");
   Platform p;
   p.port_table = [snap] { return std::make_unique<ReplayPortTable>(snap); };
@@ -227,7 +238,7 @@ Platform make_replay(std::shared_ptr<const Snapshot> snap, bool indexed) {
   p.sdk_shell = [snap, indexed](int /*timeout*/) {
     return std::make_unique<ReplayShell>(snap, indexed);
   };
-  p.host = std::make_shared<ReplayHost>(snap, indexed);
+  p.host = std::make_shared<ReplayHost>(snap, indexed, std::move(file));
   return p;
 }
 
@@ -238,7 +249,7 @@ Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
 }
 
 Platform load_replay_platform(const std::string& path) {
-  return make_replay(std::make_shared<const Snapshot>(load_snapshot(path)), /*indexed=*/true);
+  return make_replay(std::make_shared<const Snapshot>(load_snapshot(path)), /*indexed=*/true, path);
 }
 
 }  // namespace grpaudit::platform
