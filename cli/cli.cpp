@@ -258,6 +258,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
     return report_error(out, err, json_errors, pretty_errors, {"usage", e.what()});
   }
 
+  o.source.command_line.assign(argv + 1, argv + argc);
   apply_environment(o.source);
   // Colour where asked, or on a terminal that takes it; progress only where
   // something may be shown.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -64,6 +65,21 @@ void check_config_file(const char* option, const std::string& path, Load load) {
   }
 }
 
+// This run, as a recording of it says who made it, where and when.
+platform::Recording recording_of(const SourceOptions& opts) {
+  platform::Recording r;
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char stamp[32] = {};
+  if (::gmtime_r(&now, &utc) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  r.time = stamp;
+  r.program = std::string("grpaudit ") + GRPAUDIT_VERSION;
+  r.host = host_name();
+  r.options = opts.command_line;
+  return r;
+}
+
 }  // namespace
 
 void apply_environment(SourceOptions& opts) {
@@ -75,6 +91,7 @@ void apply_environment(SourceOptions& opts) {
 
 Source open_source(const SourceOptions& opts) {
   if (!opts.record.empty()) check_record_target(opts.record);
+  std::shared_ptr<const platform::Snapshot> replayed;
   const bool live = !opts.sdk_shell.empty() || !opts.port_table.empty() || !opts.vrf_map.empty();
   Source source;
   if (!opts.snapshot.empty()) {
@@ -84,8 +101,9 @@ Source open_source(const SourceOptions& opts) {
           "--vrf-map), not both");
     }
     // "-" is standard input, as for other tools.
-    source.platform =
-        platform::load_replay_platform(opts.snapshot == "-" ? "/dev/stdin" : opts.snapshot);
+    auto loaded = platform::load_replay(opts.snapshot == "-" ? "/dev/stdin" : opts.snapshot);
+    source.platform = std::move(loaded.platform);
+    replayed = std::move(loaded.snapshot);
   } else if (live) {
     if (opts.sdk_shell.empty()) {
       throw UsageError("the live switch needs --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)");
@@ -105,8 +123,12 @@ Source open_source(const SourceOptions& opts) {
         "switch");
   }
   if (!opts.record.empty()) {
+    // A recording of a replay is a part of the snapshot replayed: it keeps
+    // where, when and by whom that one was made.
     source.recorder =
-        std::make_shared<platform::Recorder>("recorded by grpaudit on " + host_name());
+        replayed ? std::make_shared<platform::Recorder>(replayed->description, replayed->recorded)
+                 : std::make_shared<platform::Recorder>("recorded by grpaudit on " + host_name(),
+                                                        recording_of(opts));
     source.platform = source.recorder->wrap(std::move(source.platform));
   }
   if (!opts.trace.empty()) {

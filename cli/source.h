@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/platform/recorder.h"
@@ -12,13 +13,14 @@
 namespace grpaudit::cli {
 
 struct SourceOptions {
-  std::string snapshot;      // --snapshot FILE
-  std::string sdk_shell;     // --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)
-  std::string port_table;    // --port-table FILE (or GRPAUDIT_PORT_TABLE)
-  std::string vrf_map;       // --vrf-map FILE (or GRPAUDIT_VRF_MAP)
-  std::string trace;         // --trace FILE
-  std::string record;        // --record FILE
-  int command_timeout = 60;  // --command-timeout SECONDS, of each Linux command
+  std::string snapshot;                   // --snapshot FILE
+  std::string sdk_shell;                  // --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)
+  std::string port_table;                 // --port-table FILE (or GRPAUDIT_PORT_TABLE)
+  std::string vrf_map;                    // --vrf-map FILE (or GRPAUDIT_VRF_MAP)
+  std::string trace;                      // --trace FILE
+  std::string record;                     // --record FILE
+  int command_timeout = 60;               // --command-timeout SECONDS, of each Linux command
+  std::vector<std::string> command_line;  // the run's arguments, kept in a recording
 };
 
 struct Source {

@@ -116,6 +116,21 @@ TEST(LiveRecording, ReplaysToTheSameReport) {
       platform::run_process({GRPAUDIT_BINARY, "check", "--json", "--snapshot", record});
   EXPECT_EQ(replay.status, live);
   EXPECT_EQ(replay.out, live_out);
+
+  // The recording says who made it, on which switch, when and how; a part of
+  // it recorded from the replay keeps all that.
+  const std::string trimmed = tmp.path() + "/trimmed.json";
+  ASSERT_EQ(run_cli({"dump", "--snapshot", record, "--record", trimmed}).status, 0);
+  for (const std::string& file : {record, trimmed}) {
+    const auto made = nlohmann::json::parse(read_file(file)).at("recorded");
+    EXPECT_EQ(made.at("program").get<std::string>().rfind("grpaudit ", 0), 0u);
+    EXPECT_NE(made.at("host"), "");
+    EXPECT_EQ(made.at("time").get<std::string>().size(),
+              std::string("2026-12-09T03:59:16Z").size());
+    EXPECT_EQ(made.at("options"),
+              nlohmann::json({"check", "--json", "--sdk-shell", "/bin/sh " + transport,
+                              "--port-table", ports, "--record", record}));
+  }
 }
 
 }  // namespace

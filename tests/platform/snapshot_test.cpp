@@ -78,6 +78,8 @@ TEST(Snapshot, RejectsBadDocumentsNamingThePlace) {
       {R"({"format": "grpaudit-snapshot", "version": "1"})", "unsupported version \"1\""},
       {R"({"format": "grpaudit-snapshot", "version": 1.0})", "unsupported version 1.0"},
       {doc(R"("description": 5)"), "description must be a string"},
+      {doc(R"("recorded": [])"), "recorded must be an object"},
+      {doc(R"("recorded": {"options": ["a", 1]})"), "recorded.options[1] must be a string"},
       {doc(R"("sdk": [])"), "sdk must be an object"},
       {doc(R"("sdk": {"commands": {"show unit": 3}})"),
        "sdk.commands.\"show unit\" must be a string"},
@@ -127,6 +129,7 @@ TEST(Snapshot, LoadNamesTheFile) {
 TEST(Snapshot, RoundTripsThroughJson) {
   Snapshot s;
   s.description = "quotes \" and \xC3\xBC";
+  s.recorded = Recording{"2026-12-09T03:59:16Z", "grpaudit 0.1.0", "leaf1", {"check", "--json"}};
   s.sdk_commands = {{"ipmc table show", "line 1\nline 2\n"}, {"show unit", ""}};
   s.sdk_tables = {{"VLAN", {{"100", {{"L3_IIF", 7}}}, {"9", {{"A", -9223372036854775807 - 1}}}}}};
   s.linux_ports = {"swp2", "swp1"};  // order is kept, not sorted

@@ -155,8 +155,10 @@ class RecordingHost : public Host {
 
 }  // namespace
 
-Recorder::Recorder(std::string description) : snap_(std::make_shared<Snapshot>()) {
+Recorder::Recorder(std::string description, std::optional<Recording> recorded)
+    : snap_(std::make_shared<Snapshot>()) {
   snap_->description = std::move(description);
+  snap_->recorded = std::move(recorded);
 }
 
 Platform Recorder::wrap(Platform inner) {

@@ -3,6 +3,7 @@
 // that the snapshot it writes replays that run exactly.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "grpaudit/platform/platform.h"
@@ -12,7 +13,7 @@ namespace grpaudit::platform {
 
 class Recorder {
  public:
-  explicit Recorder(std::string description = "");
+  explicit Recorder(std::string description = "", std::optional<Recording> recorded = {});
 
   // `inner` with every component recording into this recorder. A missing
   // component stays missing.

@@ -248,8 +248,14 @@ Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
   return make_replay(std::move(snap), /*indexed=*/false);
 }
 
+LoadedReplay load_replay(const std::string& path) {
+  auto snap = std::make_shared<const Snapshot>(load_snapshot(path));
+  Platform platform = make_replay(snap, /*indexed=*/true, path);
+  return {std::move(platform), std::move(snap)};
+}
+
 Platform load_replay_platform(const std::string& path) {
-  return make_replay(std::make_shared<const Snapshot>(load_snapshot(path)), /*indexed=*/true, path);
+  return load_replay(path).platform;
 }
 
 }  // namespace grpaudit::platform

@@ -14,6 +14,12 @@ std::string snapshot_to_json(const Snapshot& snap) {
   doc["format"] = kSnapshotFormat;
   doc["version"] = kSnapshotVersion;
   doc["description"] = snap.description;
+  if (snap.recorded) {
+    doc["recorded"] = ordered_json{{"time", snap.recorded->time},
+                                   {"program", snap.recorded->program},
+                                   {"host", snap.recorded->host},
+                                   {"options", snap.recorded->options}};
+  }
 
   // std::map iterates in key order, which keeps the text stable.
   ordered_json& sdk = doc["sdk"] = ordered_json::object();

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,20 @@ struct HostCommand {
   friend bool operator==(const HostCommand&, const HostCommand&) = default;
 };
 
+// Who made a recording, where and when.
+struct Recording {
+  std::string time;                  // UTC, as 2026-12-09T03:59:16Z
+  std::string program;               // "grpaudit 0.1.0"
+  std::string host;                  // the switch's host name
+  std::vector<std::string> options;  // the command line after the program's name
+
+  friend bool operator==(const Recording&, const Recording&) = default;
+};
+
 struct Snapshot {
   std::string description;
+  // "recorded"; none in a snapshot written by hand or before it was kept.
+  std::optional<Recording> recorded;
   // sdk.commands: SDK shell command line to its whole output.
   std::map<std::string, std::string> sdk_commands;
   // sdk.tables: memory table name to decimal entry index to fields.
@@ -62,7 +75,15 @@ std::string host_command_key(const std::vector<std::string>& argv);
 Platform make_replay_platform(std::shared_ptr<const Snapshot> snap);
 
 // The platform of make_replay_platform over load_snapshot(path), which finds
-// its answers through indexes made once. Throws as load_snapshot.
+// its answers through indexes made once and names the file in its errors.
+// Throws as load_snapshot.
 Platform load_replay_platform(const std::string& path);
+
+// The same, with the snapshot it replays.
+struct LoadedReplay {
+  Platform platform;
+  std::shared_ptr<const Snapshot> snapshot;
+};
+LoadedReplay load_replay(const std::string& path);
 
 }  // namespace grpaudit::platform

@@ -151,6 +151,13 @@ void read_header(const Reader& r, sj::dom::object doc, Snapshot& snap) {
     r.fail("unsupported version " + brief(*version));
 
   if (const auto d = find(doc, "description")) snap.description = r.string(*d, "description");
+  if (const auto rec = r.section(doc, "recorded", "recorded")) {
+    Recording& out = snap.recorded.emplace();
+    if (const auto v = find(*rec, "time")) out.time = r.string(*v, "recorded.time");
+    if (const auto v = find(*rec, "program")) out.program = r.string(*v, "recorded.program");
+    if (const auto v = find(*rec, "host")) out.host = r.string(*v, "recorded.host");
+    if (const auto v = find(*rec, "options")) out.options = r.strings(*v, "recorded.options");
+  }
 }
 
 void read_sdk(const Reader& r, sj::dom::object sdk, Snapshot& snap) {
