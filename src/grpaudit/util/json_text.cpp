@@ -51,39 +51,22 @@ void JsonText::escaped(std::string_view text) {
   serializer_.dump(holder_, false, false, 0);
 }
 
-JsonText& JsonText::begin_object() {
+JsonText& JsonText::open(char bracket) {
   before_value();
-  out_ += '{';
+  out_ += bracket;
   open_.push_back(false);
   return *this;
 }
 
-JsonText& JsonText::begin_array() {
-  before_value();
-  out_ += '[';
-  open_.push_back(false);
-  return *this;
-}
-
-JsonText& JsonText::end_object() {
+// A container with members ends on a line of its own when pretty.
+JsonText& JsonText::close(char bracket) {
   const bool had = open_.back();
   open_.pop_back();
   if (had && pretty_) {
     out_ += '\n';
     out_.append(indent(), ' ');
   }
-  out_ += '}';
-  return *this;
-}
-
-JsonText& JsonText::end_array() {
-  const bool had = open_.back();
-  open_.pop_back();
-  if (had && pretty_) {
-    out_ += '\n';
-    out_.append(indent(), ' ');
-  }
-  out_ += ']';
+  out_ += bracket;
   return *this;
 }
 

@@ -18,10 +18,10 @@ class JsonText {
   // two more than `indent`, the container's own indentation.
   JsonText(std::string& out, bool pretty, unsigned indent = 0);
 
-  JsonText& begin_object();
-  JsonText& end_object();
-  JsonText& begin_array();
-  JsonText& end_array();
+  JsonText& begin_object() { return open('{'); }
+  JsonText& end_object() { return close('}'); }
+  JsonText& begin_array() { return open('['); }
+  JsonText& end_array() { return close(']'); }
   JsonText& key(std::string_view name);
   JsonText& string(std::string_view text);
   JsonText& number(std::int64_t n);
@@ -40,6 +40,8 @@ class JsonText {
   unsigned indent() const { return indent_ + 2 * static_cast<unsigned>(open_.size()); }
 
  private:
+  JsonText& open(char bracket);
+  JsonText& close(char bracket);
   void before_value();
   void next_member();
   void escaped(std::string_view text);
