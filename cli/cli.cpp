@@ -108,7 +108,7 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "when none is given)");
 }
 
-int run_check(const Options& o, std::ostream& out, Terminal terminal,
+int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal terminal,
               const std::shared_ptr<Progress>& progress_ptr) {
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
@@ -116,7 +116,7 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
   progress.show("reading the ASIC");
   Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
   progress.show("reading the kernel's multicast routes");
-  const auto kernel = kern::read_kernel_routes(*source.platform.host);
+  const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
   // The text report shows what the kernel expected of faulty routes only.
   const check::AuditResult result = asic.audit(
       kernel, o.keys,
@@ -130,6 +130,7 @@ int run_check(const Options& o, std::ostream& out, Terminal terminal,
     write_text_report(out, asic, result, terminal.out);
   }
   check_written(out);
+  if (!o.quiet) write_warnings(err, result.warnings);
   return result.faults() == 0 ? kExitOk : kExitFaults;
 }
 
@@ -150,6 +151,7 @@ int run_dump(const Options& o, std::ostream& out, std::ostream& err,
     if (!asic.mroutes.contains(key))
       err << "grpaudit: no such route in the hardware: " << key << "\n";
   }
+  write_warnings(err, asic.warnings().texts());
   return kExitOk;
 }
 
@@ -269,7 +271,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   terminal.out = o.color == "always" || (o.color == "auto" && terminal.out && !plain_terminal);
   const auto progress = std::make_shared<Progress>(err, terminal.err && !o.quiet);
   try {
-    if (check->parsed()) return run_check(o, out, terminal, progress);
+    if (check->parsed()) return run_check(o, out, err, terminal, progress);
     return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();

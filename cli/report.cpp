@@ -213,7 +213,22 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   if (const std::size_t absent = absent_count(result); absent > 0)
     summary.key(status_name(Status::kAbsent)).number(static_cast<std::int64_t>(absent));
   summary.end_object();
-  out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text << (pretty ? "\n}\n" : "}\n");
+  out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text;
+  // Only a run that tolerated something says so: every other report stays
+  // as it has always been.
+  if (!result.warnings.empty()) {
+    text.clear();
+    JsonText warnings(text, pretty, 2);
+    warnings.begin_array();
+    for (const auto& w : result.warnings) warnings.string(w);
+    warnings.end_array();
+    out << (pretty ? ",\n  \"warnings\": " : ",\"warnings\":") << text;
+  }
+  out << (pretty ? "\n}\n" : "}\n");
+}
+
+void write_warnings(std::ostream& err, const std::vector<std::string>& warnings) {
+  for (const auto& w : warnings) err << "grpaudit: warning: " << w << "\n";
 }
 
 void write_json_error(std::ostream& out, const std::string& kind, const std::string& message,

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <memory>
 #include <stdexcept>
+#include <system_error>
 
 #include "grpaudit/asic/asic.h"
 #include "support/fake_switch.h"
@@ -61,6 +64,33 @@ TEST_F(MlagPeer, OnlyALivePeerOnTheFirstLineAddsTheFirstPeerInterface) {
 TEST_F(MlagPeer, NoToolIsNoMlagSwitch) {
   const Asic asic(FakeSwitch().platform());  // the tool cannot be started
   EXPECT_EQ(Asic::ORIG_DEV, Names{"lo"});
+}
+
+TEST_F(MlagPeer, AToolThatHangsIsAWarningAndNoPeer) {
+  // The live host's answer to a command that outlives its time.
+  struct HangingTool : Host {
+    explicit HangingTool(std::shared_ptr<Host> inner) : inner(std::move(inner)) {}
+    RunResult run(const std::vector<std::string>& argv) override {
+      if (argv.at(0) != "/usr/bin/twynctl") return inner->run(argv);
+      throw std::system_error(ETIMEDOUT, std::generic_category(),
+                              std::string(kTool) + " gave no answer within 60 s");
+    }
+    int run_shell(const std::string& c) override { return inner->run_shell(c); }
+    bool is_regular_file(const std::string& p) override { return inner->is_regular_file(p); }
+    bool is_directory(const std::string& p) override { return inner->is_directory(p); }
+    std::string read_file(const std::string& p) override { return inner->read_file(p); }
+    std::vector<std::string> list_dir(const std::string& p) override { return inner->list_dir(p); }
+    std::shared_ptr<Host> inner;
+  };
+  Platform platform = with_tool(0, std::string("The peer is alive\n") + kPeerLine).platform();
+  platform.host = std::make_shared<HangingTool>(platform.host);
+  const Asic asic(platform);
+  EXPECT_EQ(Asic::ORIG_DEV, Names{"lo"});
+  EXPECT_EQ(asic.warnings().texts(),
+            Names{"/usr/bin/twynctl -v gave no answer within 60 s: Connection timed out; the MLAG "
+                  "peer is taken as down"});
+  // A switch without the tool is no MLAG switch, and no warning.
+  EXPECT_TRUE(Asic(FakeSwitch().platform()).warnings().empty());
 }
 
 TEST_F(MlagPeer, APeerLineWithoutAnInterfaceFailsConstruction) {

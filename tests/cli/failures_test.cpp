@@ -1,7 +1,7 @@
 // Failures an operator must be able to trust: a report that cannot be
 // written fails the run, options that name nothing are refused, a recording
-// that could not be written is refused before the run, and a key that names
-// no route says so.
+// that could not be written is refused before the run, a key that names no
+// route says so, and an input the run had to do without is warned of.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <utility>
 
@@ -24,6 +25,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 const std::string kLeaf = source_path("examples/leaf-riot.json");
+const std::string kBridge = source_path("examples/traditional-bridge.json");
 
 TEST(Failures, AReportThatCannotBeWrittenFailsTheRun) {
   for (const std::string args : {"check", "check --json", "dump"}) {
@@ -169,6 +171,61 @@ TEST(Failures, AKeyThatNamesNoRouteIsAbsent) {
   const CliRun dump = run_cli({"dump", "--snapshot", kLeaf, typo});
   EXPECT_EQ(dump.status, 0);
   EXPECT_EQ(dump.err, "grpaudit: no such route in the hardware: " + typo + "\n");
+}
+
+TEST(Failures, WhatARunHadToDoWithoutIsWarnedOf) {
+  using nlohmann::json;
+  const struct {
+    std::string example;
+    std::function<void(json&)> spoil;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {kLeaf,
+       [](json& s) {
+         // The daemon's next-hop file cannot be read: the copies' interfaces
+         // are unknown, and so are their VLANs.
+         s["host"]["commands"]["cat /quorvex/hwprogd/debug/mroute/info"] = {{"status", 1},
+                                                                            {"stdout", ""}};
+         s["sdk"]["commands"]["vlan show -1"] = "";
+         s["host"]["commands"]["/bin/ip -j -d link show type vrf"]["status"] = 255;
+       },
+       {"`cat /quorvex/hwprogd/debug/mroute/info` exited with status 1; its output is taken as "
+        "empty",
+        "L3 interface 100001 has no VLAN in `l3 intf show`; its copies were looked up as VLAN -1",
+        "L3 interface 100002 has no VLAN in `l3 intf show`; its copies were looked up as VLAN -1",
+        "L3 interface 100003 has no VLAN in `l3 intf show`; its copies were looked up as VLAN -1",
+        "`/bin/ip -j -d link show type vrf` exited with status 255; its output is taken as empty"}},
+      {kBridge,
+       [](json& s) {
+         s["host"]["dirs"].erase("/sys/class/net/br10/brif");
+         s["host"]["files"].erase("/sys/class/net/bond1/bonding/slaves");
+         s["host"]["commands"]["/bin/ip -d link show swp3.20"]["status"] = -9;
+       },
+       {"cannot list /sys/class/net/br10/brif: No such file or directory; bridge br10 is taken as "
+        "having no ports",
+        "`/bin/ip -d link show swp3.20` was killed by signal 9; its output is taken as empty",
+        "cannot read /sys/class/net/bond1/bonding/slaves: No such file or directory; taken as "
+        "empty"}},
+  };
+  const TempDir dir;
+  for (const auto& c : cases) {
+    json snap = json::parse(read_file(c.example));
+    c.spoil(snap);
+    const std::string file = dir.write("spoilt.json", snap.dump());
+    SCOPED_TRACE(c.example);
+    std::string lines;
+    for (const auto& w : c.warnings) lines += "grpaudit: warning: " + w + "\n";
+
+    const CliRun text = run_cli({"check", "--snapshot", file});
+    EXPECT_EQ(text.err, lines);
+    const CliRun report = run_cli({"check", "--snapshot", file, "--json"});
+    EXPECT_EQ(report.status, text.status);
+    EXPECT_EQ(json::parse(report.out).at("warnings"), json(c.warnings));
+    EXPECT_EQ(run_cli({"check", "--snapshot", file, "--quiet"}).err, "");
+  }
+  // A run without any says nothing of them.
+  EXPECT_FALSE(
+      json::parse(run_cli({"check", "--snapshot", kLeaf, "--json"}).out).contains("warnings"));
 }
 
 }  // namespace

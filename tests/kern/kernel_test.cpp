@@ -29,8 +29,9 @@ TEST(Kernel, ReadsAndCachesTheKernelThroughItsHostAlone) {
   std::map<std::string, KernVlanDevEntry> vlan_dev;
   std::map<std::string, std::vector<std::string>> br;
   const std::vector<std::string> linux_ports{"swp1", "swp2", "swp3"};
+  util::Warnings warnings;
   Kernel kernel(sw.platform().host, linux_ports,
-                Caches{dev, mdb, vlan_created, vlan, vlan_dev_created, vlan_dev, br});
+                Caches{dev, mdb, vlan_created, vlan, vlan_dev_created, vlan_dev, br}, warnings);
 
   EXPECT_EQ(kernel.base_dev_kind_get("vlan100", -1),
             std::make_tuple(std::string("bridge"), std::string("br0"), std::int64_t{100}));
@@ -44,6 +45,7 @@ TEST(Kernel, ReadsAndCachesTheKernelThroughItsHostAlone) {
   EXPECT_EQ(dev.at("br0").vlan_filtering, 1);
   EXPECT_EQ(mdb.at("br0").mdb_rports.size(), 2u);
   EXPECT_EQ(br.at("br0").size(), 3u);
+  EXPECT_TRUE(warnings.empty());
 }
 
 }  // namespace

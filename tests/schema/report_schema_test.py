@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """The reports of grpaudit check --json, compact and pretty, of every example
-switch, with an absent key, and an error object, are valid against
+switch, with an absent key, with warnings, and an error object, are valid against
 docs/report.schema.json."""
 
 import json
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 import jsonschema
@@ -19,6 +20,15 @@ runs = []
 for example in sorted((source / "examples").glob("*.json")):
     for extra in ([], ["--pretty"], ["default, (192.0.2.1,239.0.0.1)"]):
         runs.append(["check", "--snapshot", str(example), "--json", *extra])
+# A run that had to do without the daemon's next-hop file warns of it.
+spoilt = json.loads((source / "examples/leaf-riot.json").read_text())
+spoilt["host"]["commands"]["cat /quorvex/hwprogd/debug/mroute/info"] = {"status": 1, "stdout": ""}
+spoilt["sdk"]["commands"]["vlan show -1"] = ""
+spoilt_file = tempfile.NamedTemporaryFile("w", suffix=".json", delete=False)
+json.dump(spoilt, spoilt_file)
+spoilt_file.close()
+for extra in ([], ["--pretty"]):
+    runs.append(["check", "--snapshot", spoilt_file.name, "--json", *extra])
 runs.append(["check", "--snapshot", "/no/such/snapshot.json", "--json"])
 runs.append(["check", "--json", "--bogus"])
 
@@ -33,5 +43,6 @@ for args in runs:
     for error in errors:
         print(f"{args}: {error.message} at {list(error.absolute_path)}", file=sys.stderr)
     failed += bool(errors)
+Path(spoilt_file.name).unlink()
 print(f"{len(runs)} reports, {failed} not valid")
 sys.exit(1 if failed else 0)

@@ -52,6 +52,7 @@ Asic::Asic(const Platform& platform, bool use_mem_table, bool debug_flag) : host
   vlans_without_entry.clear();
   replication_groups.clear();
   _parse_multicast_repln_groups();
+  warn_of_copies_without_vlan();
 
   mroutes.clear();
   if (use_mem_table) {
@@ -71,9 +72,12 @@ std::shared_ptr<const std::string> Asic::sdk_run(const std::string& cmd,
 }
 
 std::shared_ptr<const std::string> Asic::cmd_output(const std::vector<std::string>& cmdList,
-                                                    const std::string& dispStr) const {
+                                                    const std::string& dispStr) {
   SharedRunResult result = host_->run_shared(cmdList);
-  if (result.status != 0) return std::make_shared<const std::string>(dispStr);
+  if (result.status != 0) {
+    warnings_.command_fell_back(cmdList, result.status, dispStr);
+    return std::make_shared<const std::string>(dispStr);
+  }
   return std::move(result.out);
 }
 

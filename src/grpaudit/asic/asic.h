@@ -29,6 +29,7 @@
 #include "grpaudit/records/hw_records.h"
 #include "grpaudit/records/kern_records.h"
 #include "grpaudit/records/route_key.h"
+#include "grpaudit/util/warnings.h"
 #include "grpaudit/xlate/port_vlans.h"
 
 namespace grpaudit {
@@ -249,6 +250,12 @@ class Asic {
   // The Linux machine every kernel read and command goes through.
   const std::shared_ptr<Host>& host() const { return host_; }
 
+  // Failures this object tolerated so far (util/warnings.h): at construction
+  // and in every kernel read since. Readers of other inputs of the same run
+  // (the kernel's route listing) may add theirs.
+  util::Warnings& warnings() { return warnings_; }
+  const util::Warnings& warnings() const { return warnings_; }
+
  private:
   // Runs an SDK shell command; the shell's time-out becomes a runtime error
   // with `timeout_text`. Other errors pass through. The output is shared with
@@ -256,15 +263,22 @@ class Asic {
   std::shared_ptr<const std::string> sdk_run(const std::string& cmd,
                                              const std::string& timeout_text);
   // _get_cmd_output, with the output shared with the Host where it can be.
+  // A fallback is also a warning.
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& cmdList,
-                                                const std::string& dispStr) const;
+                                                const std::string& dispStr);
+
+  // Copies of routed entries whose L3 interface has no VLAN in l3_intfs, and
+  // so were looked up as VLAN -1: one warning per interface.
+  void warn_of_copies_without_vlan();
 
   std::shared_ptr<Host> host_;
+  util::Warnings warnings_;
   // The kernel readers, over the kernel caches above.
   kern::Kernel kernel_{
       host_, linux_ports,
       kern::Caches{kern_dev_cache, kern_mdb_cache, kern_vlan_cache_created, kern_vlan_cache,
-                   kern_vlan_dev_cache_created, kern_vlan_dev_cache, kern_br_cache}};
+                   kern_vlan_dev_cache_created, kern_vlan_dev_cache, kern_br_cache},
+      warnings_};
   // The port and VLAN lookups, over the tables above; a VLAN they need is
   // read by _parse_vlan.
   xlate::PortVlans port_vlans_{xlate::Tables{portmap, vlan_xlate, vlans, vlans_without_entry},

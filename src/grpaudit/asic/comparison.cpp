@@ -57,8 +57,10 @@ check::AuditResult Asic::audit(const std::map<std::string, kern::KernelRoute>& k
                                const std::vector<std::string>& keys,
                                const check::AuditProgress& progress,
                                bool expected_of_sound_routes) {
-  return check::audit(comparison_, mroutes, replication_groups, kernel, keys, progress,
-                      expected_of_sound_routes);
+  check::AuditResult result = check::audit(comparison_, mroutes, replication_groups, kernel, keys,
+                                           progress, expected_of_sound_routes);
+  result.warnings = warnings_.texts();
+  return result;
 }
 
 std::set<std::string> Asic::get_mroutes() const {

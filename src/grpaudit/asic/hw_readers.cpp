@@ -121,6 +121,20 @@ void Asic::_parse_multicast_repln_groups() {
                            replication_groups);
 }
 
+void Asic::warn_of_copies_without_vlan() {
+  std::set<std::int64_t> intfs;
+  for (const auto& [id, group] : replication_groups) {
+    for (const Encap& e : group.l3_encaps) {
+      if (e.vlan == -1) intfs.insert(e.intf);
+    }
+  }
+  for (const std::int64_t intf : intfs) {
+    warnings_.add(fmt::format(
+        "L3 interface {} has no VLAN in `l3 intf show`; its copies were looked up as VLAN -1",
+        intf));
+  }
+}
+
 void Asic::_parse_one_multicast_repln_group(std::string_view dispStr) {
   hw::parse_one_repl_group(dispStr, repl_group_context(*this), replication_groups);
 }

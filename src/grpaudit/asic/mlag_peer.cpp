@@ -1,6 +1,8 @@
 // On one half of an MLAG pair, routes arriving from the peer over the peer
 // link count as routes the switch originates itself.
 
+#include <system_error>
+
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/util/text.h"
 
@@ -11,8 +13,14 @@ void Asic::mroute_twyn_check_and_get_orig_dev() {
   std::string dispStrTwyn;
   try {
     dispStrTwyn = _get_cmd_output(cmd, "");
+  } catch (const std::system_error& e) {
+    // No MLAG control tool: not an MLAG switch. One that hangs is another
+    // matter: routes from a live peer would be reported as faults.
+    if (e.code() == std::errc::timed_out)
+      warnings_.add(std::string(e.what()) + "; the MLAG peer is taken as down");
+    return;
   } catch (const std::exception&) {
-    return;  // no MLAG control tool: not an MLAG switch
+    return;
   }
   if (dispStrTwyn.empty()) return;
   const auto lines = util::split_lines(dispStrTwyn);

@@ -4,10 +4,12 @@
 // originated, terminated, missing-in-hw, ok or mismatch, missing-in-kernel).
 //
 //   Asic asic(platform, use_mem_table);
-//   const auto kernel = kern::read_kernel_routes(*platform.host);
+//   const auto kernel = kern::read_kernel_routes(*platform.host, &asic.warnings());
 //   const check::AuditResult result = asic.audit(kernel, {});
 //
-// Asic::audit runs the audit below over its own parts and tables.
+// Asic::audit runs the audit below over its own parts and tables, and adds
+// the warnings of the Asic (pass asic.warnings() to read_kernel_routes for the
+// route listing's).
 // The result holds, per route in byte-wise order of key, its status, both
 // sides (the hardware route carries the mismatch messages that the
 // comparison recorded) and what the kernel side expands to; and the count of
@@ -92,6 +94,9 @@ struct AuditResult {
   std::vector<std::string> identities;
   // The keys of absent routes, which their results' keys point into.
   std::set<std::string> absent_keys;
+  // What the run's readers tolerated (util/warnings.h), in the order met:
+  // the result may rest on less than the switch holds.
+  std::vector<std::string> warnings;
   std::size_t faults() const;
   // What `route` expected, as texts (as the comparison of one route gives it).
   MrouteExpectation expectation(const RouteResult& route) const;

@@ -15,7 +15,7 @@ std::vector<std::string> Kernel::expand_bond(const std::string& dev) {
   bondPath.append("/sys/class/net/").append(dev).append("/bonding/");
   if (!host_->is_directory(bondPath)) return bondMembers;
   // Not cached: every call reads the member file again.
-  return bond_slaves(read_optional_file(*host_, bondPath.append("slaves")));
+  return bond_slaves(read_optional_file(*host_, bondPath.append("slaves"), warnings_));
 }
 
 }  // namespace grpaudit::kern

@@ -3,6 +3,8 @@
 
 #include <system_error>
 
+#include <fmt/format.h>
+
 #include "grpaudit/kern/kern_io.h"
 #include "grpaudit/kern/kernel.h"
 #include "grpaudit/util/text.h"
@@ -20,8 +22,10 @@ std::vector<std::string> Kernel::setup_br_cache(const std::string& dev) {
   if (!kern::kernel_cannot_name(dev)) {
     try {
       members = host_->list_dir("/sys/class/net/" + dev + "/brif");
-    } catch (const std::system_error&) {
-      // Not a bridge, or no such device: no ports.
+    } catch (const std::system_error& e) {
+      // Asked only of bridges: one whose port list is missing is taken as
+      // having no ports, which the report should not pass over in silence.
+      warnings_.add(fmt::format("{}; bridge {} is taken as having no ports", e.what(), dev));
     }
   }
 

@@ -27,7 +27,7 @@ std::int64_t Kernel::dev_vlan_filtering_parse(const std::string& dev) {
   if (kern::kernel_cannot_name(dev)) return vlan_filtering;
   const std::string path = "/sys/class/net/" + dev + "/bridge/vlan_filtering";
   if (!host_->is_regular_file(path)) return vlan_filtering;
-  return vlan_filtering_value(read_optional_file(*host_, path));
+  return vlan_filtering_value(read_optional_file(*host_, path, warnings_));
 }
 
 const KernDevEntry& Kernel::dev_cache_get(const std::string& dev) {

@@ -16,10 +16,11 @@ std::vector<std::string> command_argv(std::string_view cmdline) {
   return argv;
 }
 
-std::string read_optional_file(Host& host, const std::string& path) {
+std::string read_optional_file(Host& host, const std::string& path, util::Warnings& warnings) {
   try {
     return host.read_file(path);
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& e) {
+    warnings.add(std::string(e.what()) + "; taken as empty");
     return {};
   }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "grpaudit/platform/platform.h"
+#include "grpaudit/util/warnings.h"
 
 namespace grpaudit::kern {
 
@@ -17,7 +18,8 @@ bool kernel_cannot_name(std::string_view dev);
 // The argument list of a command line: its words at runs of white space.
 std::vector<std::string> command_argv(std::string_view cmdline);
 
-// An optional kernel file: one that cannot be read counts as empty.
-std::string read_optional_file(Host& host, const std::string& path);
+// A kernel file that exists: one that cannot be read all the same counts as
+// empty, with a warning.
+std::string read_optional_file(Host& host, const std::string& path, util::Warnings& warnings);
 
 }  // namespace grpaudit::kern

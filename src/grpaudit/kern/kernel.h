@@ -21,6 +21,7 @@
 
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/records/kern_records.h"
+#include "grpaudit/util/warnings.h"
 
 namespace grpaudit::kern {
 
@@ -48,8 +49,11 @@ struct BaseDev {
 class Kernel {
  public:
   // `linux_ports`: the front-panel port names, which are kind "swp" without
-  // asking the kernel; read where their owner keeps them.
-  Kernel(std::shared_ptr<Host> host, const std::vector<std::string>& linux_ports, Caches caches);
+  // asking the kernel; read where their owner keeps them. Failures the part
+  // tolerates (a command that falls back, a file that exists but cannot be
+  // read, a bridge without its port list) go to `warnings`.
+  Kernel(std::shared_ptr<Host> host, const std::vector<std::string>& linux_ports, Caches caches,
+         util::Warnings& warnings);
   Kernel(const Kernel&) = delete;
   Kernel& operator=(const Kernel&) = delete;
 
@@ -102,14 +106,15 @@ class Kernel {
   std::vector<std::string> expand_bond(const std::string& dev);
 
  private:
-  // The command runner: standard output, or `fallback` on a non-zero exit
-  // status; shared with the Host where it can be.
+  // The command runner: standard output, or `fallback` (and a warning) on a
+  // non-zero exit status; shared with the Host where it can be.
   std::shared_ptr<const std::string> cmd_output(const std::vector<std::string>& argv,
                                                 const std::string& fallback) const;
 
   std::shared_ptr<Host> host_;
   const std::vector<std::string>& linux_ports_;
   Caches caches_;
+  util::Warnings& warnings_;
 
   // The kinds of devices the resolution has met, which BaseDev points to;
   // never erased.

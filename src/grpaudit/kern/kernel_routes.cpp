@@ -227,14 +227,18 @@ std::map<std::string, KernelRoute> detail::parse_kernel_routes(
   return routes;
 }
 
-std::map<std::string, std::string> read_vrf_tables(Host& host) {
-  const RunResult r = host.run({"/bin/ip", "-j", "-d", "link", "show", "type", "vrf"});
-  if (r.status != 0) return {};
+std::map<std::string, std::string> read_vrf_tables(Host& host, util::Warnings* warnings) {
+  const std::vector<std::string> argv{"/bin/ip", "-j", "-d", "link", "show", "type", "vrf"};
+  const RunResult r = host.run(argv);
+  if (r.status != 0) {
+    if (warnings != nullptr) warnings->command_fell_back(argv, r.status, "");
+    return {};
+  }
   return parse_vrf_tables(r.out);
 }
 
-std::map<std::string, KernelRoute> read_kernel_routes(Host& host) {
-  const auto vrfs = read_vrf_tables(host);
+std::map<std::string, KernelRoute> read_kernel_routes(Host& host, util::Warnings* warnings) {
+  const auto vrfs = read_vrf_tables(host, warnings);
   const SharedRunResult r = host.run_shared({"/bin/ip", "-j", "mroute", "show", "table", "all"});
   if (r.status != 0) throw std::runtime_error("cannot read the kernel's multicast routes");
   return parse_kernel_routes(*r.out, vrfs);

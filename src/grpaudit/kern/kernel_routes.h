@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "grpaudit/platform/platform.h"
+#include "grpaudit/util/warnings.h"
 
 namespace grpaudit::kern {
 
@@ -25,16 +26,17 @@ inline constexpr const char* kVrfListCommand = "/bin/ip -j -d link show type vrf
 inline constexpr const char* kMrouteListCommand = "/bin/ip -j mroute show table all";
 
 // Table id (decimal text) to VRF name. A failing or silent command means no
-// VRFs; output that is not the expected JSON is a JSON error naming the
-// command.
-std::map<std::string, std::string> read_vrf_tables(Host& host);
+// VRFs (a failing one is a warning, where `warnings` is given); output that
+// is not the expected JSON is a JSON error naming the command.
+std::map<std::string, std::string> read_vrf_tables(Host& host, util::Warnings* warnings = nullptr);
 
 // Every kernel route by key; of two routes with one key the later stands.
 // Throws std::runtime_error "cannot read the kernel's multicast routes" when
 // the listing command fails; output that is not the expected JSON is a JSON
 // error (nlohmann::json::exception) naming the command and, where the text
 // stops being JSON, the line and column.
-std::map<std::string, KernelRoute> read_kernel_routes(Host& host);
+std::map<std::string, KernelRoute> read_kernel_routes(Host& host,
+                                                      util::Warnings* warnings = nullptr);
 
 // The same from listing texts already read (`vrf_json` may be empty).
 std::map<std::string, std::string> parse_vrf_tables(const std::string& vrf_json);

@@ -15,7 +15,7 @@ void Kernel::create_vlan_dev_cache() {
 
   const std::string path = "/proc/net/vlan/config";
   std::string text;
-  if (host_->is_regular_file(path)) text = kern::read_optional_file(*host_, path);
+  if (host_->is_regular_file(path)) text = kern::read_optional_file(*host_, path, warnings_);
   // Kernels list the devices in an order that often runs ascending: each
   // entry is offered the place after the one before.
   auto hint = caches_.vlan_dev.end();
