@@ -34,6 +34,7 @@ struct Options {
   bool json = false;
   bool pretty = false;
   bool quiet = false;
+  bool no_link_batch = false;
   std::string color = "auto";
   std::vector<std::string> keys;
   // The options that take a file or a command, each of which names nothing
@@ -100,6 +101,10 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "it is killed (default 60)")
       ->option_text("SECONDS")
       ->check(CLI::Range(1, 86400))
+      ->group("Source");
+  cmd.add_flag("--no-link-batch", o.no_link_batch,
+               "Live switch: run `ip -d link show DEV` for each device instead of answering from "
+               "one listing of all links")
       ->group("Source");
   cmd.add_flag("--mem-table", o.mem_table,
                "Read the ASIC's routes from the raw L3 entry memory instead of the route listing");
@@ -261,6 +266,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   }
 
   o.source.command_line.assign(argv + 1, argv + argc);
+  o.source.link_batch = !o.no_link_batch;
   apply_environment(o.source);
   // Colour where asked, or on a terminal that takes it; progress only where
   // something may be shown.

@@ -114,8 +114,9 @@ Source open_source(const SourceOptions& opts) {
     // The files read first, so that what is wrong with them names its option.
     check_config_file("--port-table", opts.port_table, platform::load_port_table);
     if (!opts.vrf_map.empty()) check_config_file("--vrf-map", opts.vrf_map, platform::load_vrf_map);
-    source.platform = platform::make_live_platform({opts.sdk_shell, opts.port_table, opts.vrf_map,
-                                                    std::chrono::seconds(opts.command_timeout)});
+    source.platform =
+        platform::make_live_platform({opts.sdk_shell, opts.port_table, opts.vrf_map,
+                                      std::chrono::seconds(opts.command_timeout), opts.link_batch});
   } else {
     throw UsageError(
         "no source given: use --snapshot FILE to replay a recorded switch, or --sdk-shell CMD "

@@ -20,6 +20,7 @@ struct SourceOptions {
   std::string trace;                      // --trace FILE
   std::string record;                     // --record FILE
   int command_timeout = 60;               // --command-timeout SECONDS, of each Linux command
+  bool link_batch = true;                 // not --no-link-batch
   std::vector<std::string> command_line;  // the run's arguments, kept in a recording
 };
 

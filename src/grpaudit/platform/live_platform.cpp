@@ -1,8 +1,10 @@
 #include "grpaudit/platform/live_platform.h"
 
 #include <memory>
+#include <utility>
 
 #include "grpaudit/platform/config_files.h"
+#include "grpaudit/platform/link_batch.h"
 #include "grpaudit/platform/live_host.h"
 #include "grpaudit/platform/sdk_transport.h"
 
@@ -15,6 +17,7 @@ Platform make_live_platform(const LiveOptions& opts) {
 
   Platform p;
   p.host = make_live_host(opts.command_timeout);
+  if (opts.link_batch) p.host = with_link_batch(std::move(p.host));
   p.port_table = [path = opts.port_table] { return load_port_table(path); };
   p.vrf_db = [path = opts.vrf_map] { return load_vrf_map(path); };
   p.sdk_shell = [cmd = opts.sdk_shell](int timeout_seconds) {

@@ -13,6 +13,7 @@ struct LiveOptions {
   std::string port_table;  // port table file
   std::string vrf_map;     // VRF map file; empty: only VRF 0, "default"
   std::chrono::milliseconds command_timeout = kCommandTimeout;  // of each Linux command
+  bool link_batch = true;  // the kernel's links read in one process (link_batch.h)
 };
 
 // Reads and checks the port table and VRF map now, so a bad file fails
