@@ -16,6 +16,7 @@
 #include "grpaudit/check/audit.h"
 #include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/errors.h"
+#include "grpaudit/platform/sdk_session.h"
 #include "grpaudit/records/route_key.h"
 #include "progress.h"
 #include "report.h"
@@ -70,8 +71,8 @@ void check_keys(const std::vector<std::string>& keys) {
 
 void add_source_options(CLI::App& cmd, Options& o) {
   // An option that names a file or a command.
-  const auto named = [&](const char* name, std::string& value, const char* help, const char* text,
-                         const char* group) {
+  const auto named = [&](const char* name, std::string& value, const std::string& help,
+                         const char* text, const char* group) {
     o.named.emplace_back(cmd.add_option(name, value, help)->option_text(text)->group(group),
                          &value);
   };
@@ -81,6 +82,14 @@ void add_source_options(CLI::App& cmd, Options& o) {
         "Live switch: program that runs one SDK shell command, given as its last argument, and "
         "prints its output (env GRPAUDIT_SDK_SHELL)",
         "CMD", "Source");
+  named("--sdk-session", o.source.sdk_session,
+        "Live switch: program that runs the SDK shell as one session, reading command lines on its "
+        "standard input and printing a prompt after each answer (env GRPAUDIT_SDK_SESSION)",
+        "CMD", "Source");
+  named("--sdk-prompt", o.source.sdk_prompt,
+        std::string("With --sdk-session: the prompt, a pattern matching a whole line (default ") +
+            platform::kDefaultSdkPrompt + "; env GRPAUDIT_SDK_PROMPT)",
+        "REGEX", "Source");
   named("--port-table", o.source.port_table,
         "Live switch: file of \"<sdk port> <linux port>\" lines (env GRPAUDIT_PORT_TABLE)", "FILE",
         "Source");

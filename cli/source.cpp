@@ -85,6 +85,8 @@ platform::Recording recording_of(const SourceOptions& opts) {
 void apply_environment(SourceOptions& opts) {
   if (!opts.snapshot.empty()) return;
   from_env(opts.sdk_shell, "GRPAUDIT_SDK_SHELL");
+  from_env(opts.sdk_session, "GRPAUDIT_SDK_SESSION");
+  from_env(opts.sdk_prompt, "GRPAUDIT_SDK_PROMPT");
   from_env(opts.port_table, "GRPAUDIT_PORT_TABLE");
   from_env(opts.vrf_map, "GRPAUDIT_VRF_MAP");
 }
@@ -92,31 +94,48 @@ void apply_environment(SourceOptions& opts) {
 Source open_source(const SourceOptions& opts) {
   if (!opts.record.empty()) check_record_target(opts.record);
   std::shared_ptr<const platform::Snapshot> replayed;
-  const bool live = !opts.sdk_shell.empty() || !opts.port_table.empty() || !opts.vrf_map.empty();
+  const bool live = !opts.sdk_shell.empty() || !opts.sdk_session.empty() ||
+                    !opts.port_table.empty() || !opts.vrf_map.empty();
   Source source;
   if (!opts.snapshot.empty()) {
     if (live) {
       throw UsageError(
-          "give either --snapshot FILE or the live switch (--sdk-shell, --port-table, "
-          "--vrf-map), not both");
+          "give either --snapshot FILE or the live switch (--sdk-shell or --sdk-session, "
+          "--port-table, --vrf-map), not both");
     }
     // "-" is standard input, as for other tools.
     auto loaded = platform::load_replay(opts.snapshot == "-" ? "/dev/stdin" : opts.snapshot);
     source.platform = std::move(loaded.platform);
     replayed = std::move(loaded.snapshot);
   } else if (live) {
-    if (opts.sdk_shell.empty()) {
-      throw UsageError("the live switch needs --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)");
+    if (opts.sdk_shell.empty() && opts.sdk_session.empty()) {
+      throw UsageError(
+          "the live switch needs --sdk-shell CMD or --sdk-session CMD (or GRPAUDIT_SDK_SHELL, "
+          "GRPAUDIT_SDK_SESSION)");
     }
+    if (!opts.sdk_shell.empty() && !opts.sdk_session.empty())
+      throw UsageError("give either --sdk-shell CMD or --sdk-session CMD, not both");
+    if (!opts.sdk_prompt.empty() && opts.sdk_session.empty())
+      throw UsageError("--sdk-prompt is the prompt of --sdk-session");
     if (opts.port_table.empty()) {
       throw UsageError("the live switch needs --port-table FILE (or GRPAUDIT_PORT_TABLE)");
     }
     // The files read first, so that what is wrong with them names its option.
     check_config_file("--port-table", opts.port_table, platform::load_port_table);
     if (!opts.vrf_map.empty()) check_config_file("--vrf-map", opts.vrf_map, platform::load_vrf_map);
-    source.platform =
-        platform::make_live_platform({opts.sdk_shell, opts.port_table, opts.vrf_map,
-                                      std::chrono::seconds(opts.command_timeout), opts.link_batch});
+    try {
+      source.platform = platform::make_live_platform({
+          .sdk_shell = opts.sdk_shell,
+          .sdk_session = opts.sdk_session,
+          .sdk_prompt = opts.sdk_prompt,
+          .port_table = opts.port_table,
+          .vrf_map = opts.vrf_map,
+          .command_timeout = std::chrono::seconds(opts.command_timeout),
+          .link_batch = opts.link_batch,
+      });
+    } catch (const std::invalid_argument& e) {
+      throw UsageError(std::string("--sdk-prompt: ") + e.what());
+    }
   } else {
     throw UsageError(
         "no source given: use --snapshot FILE to replay a recorded switch, or --sdk-shell CMD "

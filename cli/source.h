@@ -15,6 +15,8 @@ namespace grpaudit::cli {
 struct SourceOptions {
   std::string snapshot;                   // --snapshot FILE
   std::string sdk_shell;                  // --sdk-shell CMD (or GRPAUDIT_SDK_SHELL)
+  std::string sdk_session;                // --sdk-session CMD (or GRPAUDIT_SDK_SESSION)
+  std::string sdk_prompt;                 // --sdk-prompt REGEX (or GRPAUDIT_SDK_PROMPT)
   std::string port_table;                 // --port-table FILE (or GRPAUDIT_PORT_TABLE)
   std::string vrf_map;                    // --vrf-map FILE (or GRPAUDIT_VRF_MAP)
   std::string trace;                      // --trace FILE

@@ -169,6 +169,12 @@ TEST(CheckErrors, UsageAndSourceErrorsExitTwoWithTheirKind) {
        "v2.json"},
       {{"check", "--json", "--snapshot", kLeaf, "--sdk-shell", "x"}, "usage", "not both"},
       {{"check", "--json", "--sdk-shell", "/bin/cat"}, "usage", "--port-table"},
+      {{"check", "--json", "--sdk-shell", "x", "--sdk-session", "y"}, "usage", "not both"},
+      {{"check", "--json", "--sdk-shell", "x", "--sdk-prompt", "> "}, "usage", "--sdk-session"},
+      {{"check", "--json", "--sdk-session", "x", "--sdk-prompt", "(", "--port-table",
+        tmp.write("ports", "xe0 swp1\n")},
+       "usage",
+       "--sdk-prompt: not a usable prompt pattern: ("},
       {{"check", "--json", "--snapshot",
         tmp.write("timeout.json", R"({"format":"grpaudit-snapshot", "version":1,
           "host":{"commands":{"ls /quorvex/hwprogd/debug/mroute/info":{"status":2}}}})")},
@@ -263,6 +269,43 @@ TEST_F(LiveTransport, DumpsThroughTheTransportAndRecordsWhatItRead) {
   ::setenv("GRPAUDIT_SDK_SHELL", ("/bin/sh " + transport_).c_str(), 1);
   ::setenv("GRPAUDIT_PORT_TABLE", ports_.c_str(), 1);
   EXPECT_EQ(run_cli({"dump"}).out, live.out);
+}
+
+// The stand-in shell over an example, per command and as one session: the
+// same dumps and the same recordings of the switch.
+TEST(LiveSession, AnswersAsThePerCommandTransport) {
+  TempDir tmp;
+  for (const std::string& example : {kLeaf, kTraditional, kMlag}) {
+    const json snap = json::parse(read_file(example));
+    std::string ports, vrfs;
+    for (const auto& [sdk, linux] : snap["port_table"]["sdk_to_linux"].items())
+      ports += sdk + " " + linux.get<std::string>() + "\n";
+    for (const auto& [id, name] : snap["vrfs"].items())
+      vrfs += id + " " + name.get<std::string>() + "\n";
+    const std::vector<std::string> live = {"--port-table", tmp.write("ports", ports), "--vrf-map",
+                                           tmp.write("vrfs", vrfs)};
+    const std::string standin = GRPAUDIT_STANDIN_SDK;
+    for (const std::string& table : {"", "--mem-table"}) {
+      SCOPED_TRACE(example + " " + table);
+      std::vector<json> recorded;
+      std::vector<std::string> dumps;
+      for (const auto& source :
+           {std::vector<std::string>{"--sdk-shell", standin + " " + example},
+            std::vector<std::string>{"--sdk-session", standin + " --session " + example}}) {
+        std::vector<std::string> args = {"dump", "--record", tmp.path() + "/rec.json"};
+        if (!table.empty()) args.push_back(table);
+        args.insert(args.end(), source.begin(), source.end());
+        args.insert(args.end(), live.begin(), live.end());
+        const CliRun r = run_cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        dumps.push_back(r.out);
+        const json rec = json::parse(read_file(tmp.path() + "/rec.json"));
+        recorded.push_back({rec["sdk"], rec["host"]});
+      }
+      EXPECT_EQ(dumps[0], dumps[1]);
+      EXPECT_EQ(recorded[0], recorded[1]);
+    }
+  }
 }
 
 TEST_F(LiveTransport, AnUnansweredCommandIsTheReadersTimeOut) {

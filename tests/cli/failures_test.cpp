@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <tuple>
 #include <utility>
 
 #include "grpaudit/platform/process.h"
@@ -61,11 +62,13 @@ TEST(Failures, AnInterruptedRunLeavesNoProcessBehind) {
                                                      dir.path() + "/sleep.pid\nwait\n");
   ASSERT_EQ(::chmod(shell.c_str(), 0755), 0);
   const std::string ports = dir.write("ports", "xe0 swp1\n");
-  for (const auto& [signal, status] : {std::pair{"INT", 130}, std::pair{"TERM", 143}}) {
+  // Per command and as a session (which never sees its prompt).
+  for (const auto& [signal, status, mode] :
+       {std::tuple{"INT", 130, "--sdk-shell"}, std::tuple{"TERM", 143, "--sdk-session"}}) {
     SCOPED_TRACE(signal);
     const auto r =
         platform::run_process({"/bin/sh", "-c",
-                               std::string(GRPAUDIT_BINARY) + " check --sdk-shell " + shell +
+                               std::string(GRPAUDIT_BINARY) + " check " + mode + " " + shell +
                                    " --port-table " + ports + " 2>&1 & pid=$!; while [ ! -s " +
                                    dir.path() + "/sleep.pid ]; do sleep 0.05; done; kill -" +
                                    signal + " $pid; wait $pid; echo \"exit $?\""});

@@ -16,4 +16,8 @@ void install_interrupt_handlers(const char* message);
 // run_process keeps it up to date.
 void set_waited_child(pid_t pid, bool group);
 
+// A child kept running between commands (an SDK shell session), the leader
+// of its own process group, which an interruption kills too; 0 when none.
+void set_session_child(pid_t pid);
+
 }  // namespace grpaudit::platform

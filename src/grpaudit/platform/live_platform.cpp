@@ -6,6 +6,7 @@
 #include "grpaudit/platform/config_files.h"
 #include "grpaudit/platform/link_batch.h"
 #include "grpaudit/platform/live_host.h"
+#include "grpaudit/platform/sdk_session.h"
 #include "grpaudit/platform/sdk_transport.h"
 
 namespace grpaudit::platform {
@@ -20,9 +21,17 @@ Platform make_live_platform(const LiveOptions& opts) {
   if (opts.link_batch) p.host = with_link_batch(std::move(p.host));
   p.port_table = [path = opts.port_table] { return load_port_table(path); };
   p.vrf_db = [path = opts.vrf_map] { return load_vrf_map(path); };
-  p.sdk_shell = [cmd = opts.sdk_shell](int timeout_seconds) {
-    return make_sdk_transport(cmd, sdk_timeout(timeout_seconds));
-  };
+  if (!opts.sdk_session.empty()) {
+    const std::string prompt = opts.sdk_prompt.empty() ? kDefaultSdkPrompt : opts.sdk_prompt;
+    (void)SdkPrompt(prompt);  // a bad pattern fails before anything runs
+    p.sdk_shell = [cmd = opts.sdk_session, prompt](int timeout_seconds) {
+      return make_sdk_session(cmd, prompt, sdk_timeout(timeout_seconds));
+    };
+  } else {
+    p.sdk_shell = [cmd = opts.sdk_shell](int timeout_seconds) {
+      return make_sdk_transport(cmd, sdk_timeout(timeout_seconds));
+    };
+  }
   return p;
 }
 

@@ -9,9 +9,11 @@
 namespace grpaudit::platform {
 
 struct LiveOptions {
-  std::string sdk_shell;   // transport command line of the SDK shell
-  std::string port_table;  // port table file
-  std::string vrf_map;     // VRF map file; empty: only VRF 0, "default"
+  std::string sdk_shell;    // transport command line of the SDK shell, one run per command
+  std::string sdk_session;  // or the command line of one session (sdk_session.h)
+  std::string sdk_prompt;   // the session's prompt pattern; empty: kDefaultSdkPrompt
+  std::string port_table;   // port table file
+  std::string vrf_map;      // VRF map file; empty: only VRF 0, "default"
   std::chrono::milliseconds command_timeout = kCommandTimeout;  // of each Linux command
   bool link_batch = true;  // the kernel's links read in one process (link_batch.h)
 };

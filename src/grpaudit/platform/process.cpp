@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,6 +46,7 @@ class Fd {
   ~Fd() { reset(); }
 
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
   // Linux releases the descriptor even when close() is interrupted, so no retry.
   void reset() {
     if (fd_ >= 0) ::close(fd_);
@@ -296,6 +298,100 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   result.status = child.wait();
   result.timed_out = true;
   return result;
+}
+
+namespace {
+
+// Milliseconds for poll() until `deadline`, at least 0.
+int poll_ms(Session::Clock::time_point deadline) {
+  const auto left = deadline - Session::Clock::now();
+  if (left <= Session::Clock::duration::zero()) return 0;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
+}
+
+void set_nonblocking(int fd) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+}  // namespace
+
+Session::Session(const std::vector<std::string>& argv) {
+  if (argv.empty()) {
+    throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                            "cannot run an empty command");
+  }
+  // The input is a socket: a write to a program that has gone then fails
+  // with EPIPE instead of raising SIGPIPE in this process.
+  int in_pair[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in_pair) < 0)
+    throw_errno(errno, "cannot create socket pair");
+  Fd ours_in(in_pair[0]);
+  Fd child_in(in_pair[1]);
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) < 0) throw_errno(errno, "cannot create pipe");
+  Fd pipe_read(ends[0]);
+  Fd pipe_write(ends[1]);
+  Fd null_err(open_dev_null(O_WRONLY));
+  {
+    const Spawning spawning;
+    pid_ = spawn(argv, child_in.get(), pipe_write.get(), null_err.get(), /*own_group=*/true);
+    set_session_child(pid_);
+  }
+  set_nonblocking(ours_in.get());
+  set_nonblocking(pipe_read.get());
+  in_ = ours_in.release();
+  out_ = pipe_read.release();
+}
+
+Session::~Session() {
+  if (in_ >= 0) ::close(in_);
+  if (out_ >= 0) ::close(out_);
+  // The group id stays valid until the leader is reaped.
+  ::kill(-pid_, SIGKILL);
+  int st;
+  while (::waitpid(pid_, &st, 0) < 0 && errno == EINTR) {
+  }
+  set_session_child(0);
+}
+
+bool Session::write(std::string_view text, Clock::time_point deadline) {
+  while (!text.empty()) {
+    const ssize_t n = ::send(in_, text.data(), text.size(), MSG_NOSIGNAL);
+    if (n > 0) {
+      text.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return false;
+    pollfd pfd{in_, POLLOUT, 0};
+    const int ready = ::poll(&pfd, 1, poll_ms(deadline));
+    if (ready == 0) return false;
+    if (ready < 0 && errno != EINTR) throw_errno(errno, "cannot wait for a session's input");
+  }
+  return true;
+}
+
+Session::Read Session::read_some(std::string& out, Clock::time_point deadline) {
+  for (;;) {
+    const std::size_t used = out.size();
+    out.resize(used + kFirstChunk);
+    const ssize_t got = ::read(out_, out.data() + used, kFirstChunk);
+    out.resize(used + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    if (got > 0) return Read::kData;
+    if (got == 0) return Read::kEnd;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) throw_errno(errno, "cannot read a session's output");
+    pollfd pfd{out_, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, poll_ms(deadline));
+    if (ready == 0) return Read::kTimeOut;
+    if (ready < 0 && errno != EINTR) throw_errno(errno, "cannot wait for a session's output");
+  }
+}
+
+bool Session::output_waiting() {
+  pollfd pfd{out_, POLLIN, 0};
+  return ::poll(&pfd, 1, 0) > 0;
 }
 
 int run_shell_command(const std::string& cmdline) {

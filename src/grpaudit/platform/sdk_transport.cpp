@@ -14,7 +14,7 @@
 namespace grpaudit::platform {
 namespace {
 
-class TransportShell : public asicterm::asicterm {
+class TransportShell : public CommandLineShell {
  public:
   TransportShell(std::vector<std::string> argv, std::chrono::milliseconds timeout)
       : argv_(std::move(argv)), timeout_(timeout) {}
@@ -36,17 +36,17 @@ class TransportShell : public asicterm::asicterm {
     return std::move(result.out);
   }
 
-  std::vector<::asicterm::Fields> gettable(const std::string& table, bool /*fields*/,
-                                           std::int64_t start, std::int64_t entries) override {
-    return parse_memory_dump(run(fmt::format("dump {} {} {}", table, start, entries)));
-  }
-
  private:
   std::vector<std::string> argv_;
   std::chrono::milliseconds timeout_;
 };
 
 }  // namespace
+
+std::vector<asicterm::Fields> CommandLineShell::gettable(const std::string& table, bool /*fields*/,
+                                                         std::int64_t start, std::int64_t entries) {
+  return parse_memory_dump(run(fmt::format("dump {} {} {}", table, start, entries)));
+}
 
 std::unique_ptr<asicterm::asicterm> make_sdk_transport(const std::string& transport,
                                                        std::chrono::milliseconds timeout) {

@@ -4,6 +4,7 @@
 // argument; its standard output is the command's output.
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,10 +18,18 @@ namespace grpaudit::platform {
 // so that tests need not wait minutes for a transport that never answers.
 inline constexpr const char* kSdkTimeoutTestHook = "GRPAUDIT_SDK_TIMEOUT_MS";
 
+// An SDK shell reached by command lines alone: memory-table reads run
+// "dump <table> <start> <entries>" and decode the "[index]: <NAME=value,...>"
+// lines of its output.
+class CommandLineShell : public asicterm::asicterm {
+ public:
+  std::vector<::asicterm::Fields> gettable(const std::string& table, bool fields,
+                                           std::int64_t start, std::int64_t entries) final;
+};
+
 // `transport` is split at blanks. A command that gets no answer within
 // `timeout` kills the transport's whole process group and throws
-// ShellIoError. Memory-table reads run "dump <table> <start> <entries>" and
-// decode the "[index]: <NAME=value,...>" lines of its output.
+// ShellIoError.
 std::unique_ptr<asicterm::asicterm> make_sdk_transport(const std::string& transport,
                                                        std::chrono::milliseconds timeout);
 
