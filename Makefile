@@ -7,7 +7,7 @@ TEST_BUILD    ?= build-test
 BENCH_BUILD   ?= build-bench
 EXAMPLE       ?= examples/leaf-riot.json
 
-.PHONY: all deps build run test bench fuzz fuzz-smoke format clean
+.PHONY: all deps build run test bench bench-live fuzz fuzz-smoke format clean
 
 all: build
 
@@ -38,8 +38,20 @@ test: deps
 # directory and written only when missing.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGRPAUDIT_TESTS=OFF -DGRPAUDIT_BENCH=ON
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit_bench grpaudit-gen
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit_bench grpaudit-gen \
+	  grpaudit-standin-sdk grpaudit-netns-standin
 	./$(BENCH_BUILD)/bench/grpaudit_bench --snapshot-dir $(BENCH_BUILD)/snapshots $(BENCH_ARGS)
+	bash bench/live_bench.sh $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
+
+# The live benchmark alone (the default large switch is written when missing).
+bench-live: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGRPAUDIT_TESTS=OFF -DGRPAUDIT_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit-gen grpaudit-standin-sdk \
+	  grpaudit-netns-standin
+	@mkdir -p $(BENCH_BUILD)/snapshots
+	@[ -f $(BENCH_BUILD)/snapshots/switch-1x.json ] || \
+	  ./$(BENCH_BUILD)/bench/switchgen/grpaudit-gen $(BENCH_BUILD)/snapshots/switch-1x.json
+	bash bench/live_bench.sh $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
 
 # libFuzzer targets, built with clang into build-fuzz: every target runs for
 # FUZZ_SECONDS, FUZZ_JOBS at a time. fuzz-smoke is the short run.

@@ -285,7 +285,7 @@ TEST(LiveSession, AnswersAsThePerCommandTransport) {
     const std::vector<std::string> live = {"--port-table", tmp.write("ports", ports), "--vrf-map",
                                            tmp.write("vrfs", vrfs)};
     const std::string standin = GRPAUDIT_STANDIN_SDK;
-    for (const std::string& table : {"", "--mem-table"}) {
+    for (const std::string table : {"", "--mem-table"}) {
       SCOPED_TRACE(example + " " + table);
       std::vector<json> recorded;
       std::vector<std::string> dumps;

@@ -373,19 +373,23 @@ bool Session::write(std::string_view text, Clock::time_point deadline) {
 }
 
 Session::Read Session::read_some(std::string& out, Clock::time_point deadline) {
+  // An answer is awaited, as a rule: wait first, then read.
   for (;;) {
-    const std::size_t used = out.size();
-    out.resize(used + kFirstChunk);
-    const ssize_t got = ::read(out_, out.data() + used, kFirstChunk);
-    out.resize(used + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-    if (got > 0) return Read::kData;
-    if (got == 0) return Read::kEnd;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN) throw_errno(errno, "cannot read a session's output");
     pollfd pfd{out_, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, poll_ms(deadline));
     if (ready == 0) return Read::kTimeOut;
-    if (ready < 0 && errno != EINTR) throw_errno(errno, "cannot wait for a session's output");
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      throw_errno(errno, "cannot wait for a session's output");
+    }
+    char chunk[65536];
+    const ssize_t got = ::read(out_, chunk, sizeof chunk);
+    if (got > 0) {
+      out.append(chunk, static_cast<std::size_t>(got));
+      return Read::kData;
+    }
+    if (got == 0) return Read::kEnd;
+    if (errno != EINTR && errno != EAGAIN) throw_errno(errno, "cannot read a session's output");
   }
 }
 
