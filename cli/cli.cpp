@@ -16,6 +16,7 @@
 #include "grpaudit/check/audit.h"
 #include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/errors.h"
+#include "grpaudit/platform/run_lock.h"
 #include "grpaudit/platform/sdk_session.h"
 #include "grpaudit/records/route_key.h"
 #include "progress.h"
@@ -110,6 +111,15 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "it is killed (default 60)")
       ->option_text("SECONDS")
       ->check(CLI::Range(1, 86400))
+      ->group("Source");
+  named("--lock-file", o.source.lock_file,
+        std::string("Live switch: the lock that keeps to one live run at a time (default ") +
+            platform::kDefaultLockFile + "; env GRPAUDIT_LOCK_FILE)",
+        "FILE", "Source");
+  cmd.add_option("--lock-wait", o.source.lock_wait,
+                 "Live switch: seconds to wait for another run's lock (default 0)")
+      ->option_text("SECONDS")
+      ->check(CLI::Range(0, 86400))
       ->group("Source");
   cmd.add_flag("--no-link-batch", o.no_link_batch,
                "Live switch: run `ip -d link show DEV` for each device instead of answering from "

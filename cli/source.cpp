@@ -89,6 +89,7 @@ void apply_environment(SourceOptions& opts) {
   from_env(opts.sdk_prompt, "GRPAUDIT_SDK_PROMPT");
   from_env(opts.port_table, "GRPAUDIT_PORT_TABLE");
   from_env(opts.vrf_map, "GRPAUDIT_VRF_MAP");
+  from_env(opts.lock_file, "GRPAUDIT_LOCK_FILE");
 }
 
 Source open_source(const SourceOptions& opts) {
@@ -136,6 +137,11 @@ Source open_source(const SourceOptions& opts) {
     } catch (const std::invalid_argument& e) {
       throw UsageError(std::string("--sdk-prompt: ") + e.what());
     }
+    // Taken once the options are known good, before the switch is asked
+    // anything.
+    source.lock = std::make_shared<platform::RunLock>(
+        opts.lock_file.empty() ? platform::kDefaultLockFile : opts.lock_file,
+        std::chrono::seconds(opts.lock_wait));
   } else {
     throw UsageError(
         "no source given: use --snapshot FILE to replay a recorded switch, or --sdk-shell CMD "

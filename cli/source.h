@@ -8,6 +8,7 @@
 
 #include "grpaudit/platform/platform.h"
 #include "grpaudit/platform/recorder.h"
+#include "grpaudit/platform/run_lock.h"
 #include "grpaudit/platform/trace.h"
 
 namespace grpaudit::cli {
@@ -23,12 +24,15 @@ struct SourceOptions {
   std::string record;                     // --record FILE
   int command_timeout = 60;               // --command-timeout SECONDS, of each Linux command
   bool link_batch = true;                 // not --no-link-batch
+  std::string lock_file;                  // --lock-file FILE (or GRPAUDIT_LOCK_FILE)
+  int lock_wait = 0;                      // --lock-wait SECONDS
   std::vector<std::string> command_line;  // the run's arguments, kept in a recording
 };
 
 struct Source {
   Platform platform;
   std::shared_ptr<platform::Recorder> recorder;  // set with --record
+  std::shared_ptr<platform::RunLock> lock;       // held by a live run
 };
 
 // Fills the live options that were not given from the environment, unless a

@@ -11,6 +11,17 @@
 #include <vector>
 
 namespace grpaudit::testing {
+namespace {
+
+// Live runs of a test process lock a file of its own, not the switch's
+// /run/grpaudit.lock: test processes run side by side.
+const bool kOwnLockFile = [] {
+  static const TempDir dir;
+  ::setenv("GRPAUDIT_LOCK_FILE", (dir.path() + "/grpaudit.lock").c_str(), 0);
+  return true;
+}();
+
+}  // namespace
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
