@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -19,6 +20,7 @@
 #include "grpaudit/platform/run_lock.h"
 #include "grpaudit/platform/sdk_session.h"
 #include "grpaudit/records/route_key.h"
+#include "metrics.h"
 #include "progress.h"
 #include "report.h"
 #include "source.h"
@@ -38,6 +40,7 @@ struct Options {
   bool quiet = false;
   bool no_link_batch = false;
   std::string color = "auto";
+  std::string metrics_file;
   std::vector<std::string> keys;
   // The options that take a file or a command, each of which names nothing
   // when given empty.
@@ -132,10 +135,22 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "when none is given)");
 }
 
+// The metrics of a run that started at `started`; `result` null when it failed.
+RunMetrics run_metrics(const Options& o, const check::AuditResult* result,
+                       std::chrono::steady_clock::time_point started, const Progress& progress) {
+  const auto now = std::chrono::system_clock::now();
+  return {result, o.source.snapshot.empty(),
+          std::chrono::duration<double>(now.time_since_epoch()).count(),
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
+          progress.sdk_commands()};
+}
+
 int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal terminal,
-              const std::shared_ptr<Progress>& progress_ptr) {
+              const std::shared_ptr<Progress>& progress_ptr,
+              std::chrono::steady_clock::time_point started) {
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
+  if (!o.metrics_file.empty()) check_output_file("--metrics-file", o.metrics_file);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
   Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
@@ -155,6 +170,8 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
   }
   check_written(out);
   if (!o.quiet) write_warnings(err, result.warnings);
+  if (!o.metrics_file.empty())
+    write_metrics_file(o.metrics_file, run_metrics(o, &result, started, progress));
   return result.faults() == 0 ? kExitOk : kExitFaults;
 }
 
@@ -249,6 +266,12 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   check->add_flag("--quiet", o.quiet, "Print nothing, progress included; the exit status tells")
       ->excludes(json);
   check
+      ->add_option("--metrics-file", o.metrics_file,
+                   "Write the run's Prometheus metrics to FILE (node_exporter's textfile format), "
+                   "replaced whole after each run, a failed one included")
+      ->option_text("FILE");
+  o.named.emplace_back(check->get_option("--metrics-file"), &o.metrics_file);
+  check
       ->add_option("--color", o.color,
                    "Colour the report: auto (on a terminal, unless NO_COLOR is set or TERM is "
                    "dumb), always or never")
@@ -295,11 +318,19 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
                               (term != nullptr && std::string(term) == "dumb");
   terminal.out = o.color == "always" || (o.color == "auto" && terminal.out && !plain_terminal);
   const auto progress = std::make_shared<Progress>(err, terminal.err && !o.quiet);
+  const auto started = std::chrono::steady_clock::now();
   try {
-    if (check->parsed()) return run_check(o, out, err, terminal, progress);
+    if (check->parsed()) return run_check(o, out, err, terminal, progress, started);
     return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();
+    if (!o.metrics_file.empty()) {
+      try {
+        write_metrics_file(o.metrics_file, run_metrics(o, nullptr, started, *progress));
+      } catch (...) {
+        // The run's own error is the one to report.
+      }
+    }
     return report_error(out, err, o.json, o.pretty, classify(std::current_exception()));
   }
 }

@@ -13,16 +13,16 @@ class AnnouncingShell : public asicterm::asicterm {
       : inner_(std::move(inner)), progress_(std::move(progress)) {}
 
   std::string run(const std::string& cmd) override {
-    progress_->show("reading the ASIC: " + cmd);
+    progress_->sdk_asked(cmd);
     return inner_->run(cmd);
   }
   std::shared_ptr<const std::string> run_shared(const std::string& cmd) override {
-    progress_->show("reading the ASIC: " + cmd);
+    progress_->sdk_asked(cmd);
     return inner_->run_shared(cmd);
   }
   std::vector<::asicterm::Fields> gettable(const std::string& table, bool fields,
                                            std::int64_t start, std::int64_t entries) override {
-    progress_->show(fmt::format("reading the ASIC: {} entry {}", table, start));
+    progress_->sdk_asked(fmt::format("{} entry {}", table, start));
     return inner_->gettable(table, fields, start, entries);
   }
 

@@ -22,7 +22,15 @@ class Progress {
   void count(const char* what, std::size_t done, std::size_t total);
   void clear();
 
+  // SDK shell commands and memory-table reads so far, shown or not.
+  std::size_t sdk_commands() const { return sdk_commands_; }
+  void sdk_asked(const std::string& what) {
+    ++sdk_commands_;
+    show("reading the ASIC: " + what);
+  }
+
  private:
+  std::size_t sdk_commands_ = 0;
   std::ostream& err_;
   bool enabled_;
   bool shown_ = false;

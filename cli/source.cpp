@@ -29,29 +29,33 @@ std::string host_name() {
   return buf;
 }
 
-// A recording is written when the run is over: what would stop it from being
-// written is found before the run begins.
-void check_record_target(const std::string& path) {
+}  // namespace
+
+// An output file (a recording, metrics) is written when the run is over:
+// what would stop it from being written is found before the run begins.
+void check_output_file(const std::string& option, const std::string& path) {
   std::string target;
   try {
     target = platform::follow_links(path);
   } catch (const std::system_error& e) {
-    throw UsageError("--record " + path + ": " + e.code().message());
+    throw UsageError(option + " " + path + ": " + e.code().message());
   }
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) throw UsageError("--record " + path + ": not a regular file");
+    if (!S_ISREG(st.st_mode)) throw UsageError(option + " " + path + ": not a regular file");
     return;
   }
   const std::string dir = std::filesystem::path(target).parent_path().string();
   const std::string where = dir.empty() ? "." : dir;
   if (::stat(where.c_str(), &st) != 0) {
-    throw UsageError("--record " + path + ": cannot write in " + where + ": " +
+    throw UsageError(option + " " + path + ": cannot write in " + where + ": " +
                      std::strerror(errno));
   }
   if (!S_ISDIR(st.st_mode))
-    throw UsageError("--record " + path + ": " + where + " is not a directory");
+    throw UsageError(option + " " + path + ": " + where + " is not a directory");
 }
+
+namespace {
 
 // Loads the file of `option` with `load`; its errors name the option.
 template <typename Load>
@@ -93,7 +97,7 @@ void apply_environment(SourceOptions& opts) {
 }
 
 Source open_source(const SourceOptions& opts) {
-  if (!opts.record.empty()) check_record_target(opts.record);
+  if (!opts.record.empty()) check_output_file("--record", opts.record);
   std::shared_ptr<const platform::Snapshot> replayed;
   const bool live = !opts.sdk_shell.empty() || !opts.sdk_session.empty() ||
                     !opts.port_table.empty() || !opts.vrf_map.empty();

@@ -43,6 +43,11 @@ void apply_environment(SourceOptions& opts);
 // bad snapshot; std::system_error when the trace file cannot be written.
 Source open_source(const SourceOptions& opts);
 
+// Refuses (UsageError naming `option`) an output file that could not be
+// written when the run is over: a directory that does not exist, something
+// other than a regular file.
+void check_output_file(const std::string& option, const std::string& path);
+
 // Writes the recording of a completed run, when one was asked for.
 void finish_recording(const Source& source, const SourceOptions& opts);
 

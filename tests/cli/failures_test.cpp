@@ -112,6 +112,9 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
       {{"dump", "--snapshot", kLeaf, "--record", ""}, "--record needs a FILE, not an empty text"},
       {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", "/no/such/dir/x.json"},
        "--record /no/such/dir/x.json: cannot write in /no/such/dir: No such file or directory"},
+      {{"check", "--snapshot", kLeaf, "--trace", trace, "--metrics-file", "/no/such/dir/m.prom"},
+       "--metrics-file /no/such/dir/m.prom: cannot write in /no/such/dir: No such file or "
+       "directory"},
       {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", "/dev/null"},
        "--record /dev/null: not a regular file"},
       {{"check", "--snapshot", kLeaf, "--trace", trace, "--record", dir.path()},
