@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "compare.h"
 #include "error_kind.h"
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/check/audit.h"
@@ -41,6 +42,7 @@ struct Options {
   bool no_link_batch = false;
   std::string color = "auto";
   std::string metrics_file;
+  std::string old_report, new_report;  // compare
   std::vector<std::string> keys;
   // The options that take a file or a command, each of which names nothing
   // when given empty.
@@ -196,6 +198,20 @@ int run_dump(const Options& o, std::ostream& out, std::ostream& err,
   return kExitOk;
 }
 
+int run_compare(const Options& o, std::ostream& out) {
+  const auto changes = compare_reports(read_report(o.old_report), read_report(o.new_report));
+  if (o.json) {
+    write_changes_json(out, changes, o.pretty);
+  } else {
+    write_changes_text(out, changes);
+  }
+  check_written(out);
+  for (const auto& c : changes) {
+    if (c.new_fault()) return kExitFaults;
+  }
+  return kExitOk;
+}
+
 // Whether `flag` is among the arguments: how an error of the command line
 // itself is to be reported.
 bool has_flag(int argc, const char* const* argv, const char* flag) {
@@ -216,7 +232,7 @@ std::string in_our_words(const CLI::ParseError& e, const std::string& command) {
     const bool option = !extras.empty() && extras[0] == '-';
     what = (option ? "unknown option " : "unexpected argument ") + extras;
   } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && command.empty()) {
-    what = "a command is required: check or dump";
+    what = "a command is required: check, dump or compare";
   } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr &&
              what.find(" required ") != std::string::npos) {
     // "--snapshot: 1 required TEXT missing"
@@ -282,9 +298,21 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       "dump", "Print the ASIC's multicast routes with their replication entries");
   add_source_options(*dump, o);
 
+  CLI::App* compare = app.add_subcommand(
+      "compare",
+      "Compare two reports of check --json (before and after a change): routes that became "
+      "faulty, faults that cleared, routes that appeared or disappeared, and those whose status "
+      "or messages changed. Exit status 1 when a new fault appeared.");
+  compare->add_option("OLD", o.old_report, "The earlier report")->required();
+  compare->add_option("NEW", o.new_report, "The later report")->required();
+  auto* compare_json = compare->add_flag("--json", o.json, "Print the changes as one JSON object");
+  compare->add_flag("--pretty", o.pretty, "With --json: indent the JSON object")
+      ->needs(compare_json);
+
   // dump has no --json: its usage errors are plain.
-  const bool is_check = argc > 1 && std::strcmp(argv[1], "check") == 0;
-  const bool json_errors = is_check && has_flag(argc, argv, "--json");
+  const bool json_command =
+      argc > 1 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "compare") == 0);
+  const bool json_errors = json_command && has_flag(argc, argv, "--json");
   const bool pretty_errors = has_flag(argc, argv, "--pretty");
   try {
     // Name an unknown command rather than only saying that one is required.
@@ -293,7 +321,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
           app.get_subcommands([&](CLI::App* sub) { return sub->check_name(argv[1]); });
       if (known.empty()) {
         throw UsageError(std::string("unknown command \"") + argv[1] +
-                         "\"; the commands are check and dump");
+                         "\"; the commands are check, dump and compare");
       }
     }
     app.parse(argc, argv);
@@ -321,6 +349,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   const auto started = std::chrono::steady_clock::now();
   try {
     if (check->parsed()) return run_check(o, out, err, terminal, progress, started);
+    if (compare->parsed()) return run_compare(o, out);
     return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();
