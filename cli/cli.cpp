@@ -25,6 +25,7 @@
 #include "progress.h"
 #include "report.h"
 #include "source.h"
+#include "watch.h"
 
 namespace grpaudit::cli {
 namespace {
@@ -43,6 +44,9 @@ struct Options {
   std::string color = "auto";
   std::string metrics_file;
   std::string old_report, new_report;  // compare
+  double interval = 0;                 // watch
+  std::size_t count = 0;
+  bool syslog = false;
   std::vector<std::string> keys;
   // The options that take a file or a command, each of which names nothing
   // when given empty.
@@ -212,6 +216,46 @@ int run_compare(const Options& o, std::ostream& out) {
   return kExitOk;
 }
 
+int run_watch(const Options& o, std::ostream& err) {
+  if (!o.source.trace.empty() || !o.source.record.empty())
+    throw UsageError("watch neither traces nor records its runs (check does)");
+  check_keys(o.keys);
+  if (!o.metrics_file.empty()) check_output_file("--metrics-file", o.metrics_file);
+  const WatchOptions opts{std::chrono::duration<double>(o.interval), o.count, o.syslog};
+  return watch(
+      opts,
+      [&](std::size_t n) {
+        RunOutcome outcome;
+        const auto started = std::chrono::steady_clock::now();
+        const auto progress = std::make_shared<Progress>(err, false);
+        try {
+          SourceOptions source_options = o.source;
+          source_options.round = n;  // a snapshot's later reads, where it has them
+          const Source source = open_source(source_options);
+          Asic asic(with_progress(source.platform, progress), o.mem_table);
+          const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
+          const check::AuditResult result =
+              asic.audit(kernel, o.keys, {}, /*expected_of_sound_routes=*/false);
+          outcome.routes = reported_routes(result);
+          if (!o.metrics_file.empty())
+            write_metrics_file(o.metrics_file, run_metrics(o, &result, started, *progress));
+        } catch (const UsageError&) {
+          throw;  // no later run would do better
+        } catch (...) {
+          outcome.error = classify(std::current_exception()).message;
+          if (!o.metrics_file.empty()) {
+            try {
+              write_metrics_file(o.metrics_file, run_metrics(o, nullptr, started, *progress));
+            } catch (...) {
+              // The run's own error is the one to log.
+            }
+          }
+        }
+        return outcome;
+      },
+      err);
+}
+
 // Whether `flag` is among the arguments: how an error of the command line
 // itself is to be reported.
 bool has_flag(int argc, const char* const* argv, const char* flag) {
@@ -232,7 +276,7 @@ std::string in_our_words(const CLI::ParseError& e, const std::string& command) {
     const bool option = !extras.empty() && extras[0] == '-';
     what = (option ? "unknown option " : "unexpected argument ") + extras;
   } else if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && command.empty()) {
-    what = "a command is required: check, dump or compare";
+    what = "a command is required: check, dump, compare or watch";
   } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr &&
              what.find(" required ") != std::string::npos) {
     // "--snapshot: 1 required TEXT missing"
@@ -309,6 +353,26 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   compare->add_flag("--pretty", o.pretty, "With --json: indent the JSON object")
       ->needs(compare_json);
 
+  CLI::App* watch_cmd = app.add_subcommand(
+      "watch",
+      "Run the check again and again and log only what changes: a route that becomes faulty, a "
+      "fault that clears, a run that fails and one that works again (standard error, and syslog "
+      "with --syslog). A snapshot with rounds gives each run its next read.");
+  add_source_options(*watch_cmd, o);
+  watch_cmd->add_option("--interval", o.interval, "Seconds between the end of a run and the next")
+      ->option_text("SECONDS")
+      ->required()
+      ->check(CLI::Range(0.0, 86400.0));
+  watch_cmd->add_option("--count", o.count, "Stop after N runs (default: run until stopped)")
+      ->option_text("N");
+  watch_cmd->add_flag("--syslog", o.syslog,
+                      "Log the changes to syslog too (identity grpaudit, facility daemon)");
+  watch_cmd
+      ->add_option("--metrics-file", o.metrics_file,
+                   "Write each run's Prometheus metrics to FILE, replaced whole after each run")
+      ->option_text("FILE");
+  o.named.emplace_back(watch_cmd->get_option("--metrics-file"), &o.metrics_file);
+
   // dump has no --json: its usage errors are plain.
   const bool json_command =
       argc > 1 && (std::strcmp(argv[1], "check") == 0 || std::strcmp(argv[1], "compare") == 0);
@@ -321,7 +385,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
           app.get_subcommands([&](CLI::App* sub) { return sub->check_name(argv[1]); });
       if (known.empty()) {
         throw UsageError(std::string("unknown command \"") + argv[1] +
-                         "\"; the commands are check, dump and compare");
+                         "\"; the commands are check, dump, compare and watch");
       }
     }
     app.parse(argc, argv);
@@ -350,6 +414,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   try {
     if (check->parsed()) return run_check(o, out, err, terminal, progress, started);
     if (compare->parsed()) return run_compare(o, out);
+    if (watch_cmd->parsed()) return run_watch(o, err);
     return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();

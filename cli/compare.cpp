@@ -45,6 +45,23 @@ nlohmann::ordered_json side(const std::optional<ReportedRoute>& r) {
 
 }  // namespace
 
+std::vector<ReportedRoute> reported_routes(const check::AuditResult& result) {
+  std::vector<ReportedRoute> out;
+  out.reserve(result.routes.size());
+  for (const check::RouteResult& r : result.routes) {
+    ReportedRoute& route = out.emplace_back();
+    route.key = r.key;
+    route.status = check::status_name(r.status);
+    route.fault = check::is_fault(r.status);
+    if (r.hardware != nullptr) {
+      route.messages = r.hardware->iif_mismatch;
+      route.messages.insert(route.messages.end(), r.hardware->oil_mismatch.begin(),
+                            r.hardware->oil_mismatch.end());
+    }
+  }
+  return out;
+}
+
 bool RouteChange::new_fault() const {
   return new_route && new_route->fault && (!old_route || !old_route->fault);
 }

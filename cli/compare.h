@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "grpaudit/check/audit.h"
+
 namespace grpaudit::cli {
 
 // A route as a report gives it: what a comparison of reports looks at.
@@ -19,6 +21,9 @@ struct ReportedRoute {
 
   friend bool operator==(const ReportedRoute&, const ReportedRoute&) = default;
 };
+
+// The routes of an audit, as its report gives them.
+std::vector<ReportedRoute> reported_routes(const check::AuditResult& result);
 
 // The routes of the JSON report in `path`, in its order. Throws
 // std::runtime_error naming the file for anything that is not a report of

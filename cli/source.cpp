@@ -110,7 +110,7 @@ Source open_source(const SourceOptions& opts) {
     }
     // "-" is standard input, as for other tools.
     auto loaded = platform::load_replay(opts.snapshot == "-" ? "/dev/stdin" : opts.snapshot);
-    source.platform = std::move(loaded.platform);
+    source.platform = opts.round == 0 ? std::move(loaded.platform) : loaded.round(opts.round);
     replayed = std::move(loaded.snapshot);
   } else if (live) {
     if (opts.sdk_shell.empty() && opts.sdk_session.empty()) {

@@ -27,6 +27,7 @@ struct SourceOptions {
   std::string lock_file;                  // --lock-file FILE (or GRPAUDIT_LOCK_FILE)
   int lock_wait = 0;                      // --lock-wait SECONDS
   std::vector<std::string> command_line;  // the run's arguments, kept in a recording
+  std::size_t round = 0;                  // which read of a snapshot's rounds to replay
 };
 
 struct Source {

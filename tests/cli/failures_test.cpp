@@ -124,7 +124,7 @@ TEST(Failures, BadOptionsAreRefusedBeforeAnythingRuns) {
       {{"dump", "--snapshot", kLeaf, "--json"}, "unknown option --json (see grpaudit dump --help)"},
       {{"check", "--bogus"}, "unknown option --bogus (see grpaudit check --help)"},
       {{"check", "--snapshot"}, "--snapshot needs a value (see grpaudit check --help)"},
-      {{}, "a command is required: check, dump or compare (see grpaudit --help)"},
+      {{}, "a command is required: check, dump, compare or watch (see grpaudit --help)"},
       // A snapshot that lacks an answer says so.
       {{"check", "--snapshot", no_routes},
        "snapshot " + no_routes +

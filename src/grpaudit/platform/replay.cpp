@@ -251,7 +251,13 @@ Platform make_replay_platform(std::shared_ptr<const Snapshot> snap) {
 LoadedReplay load_replay(const std::string& path) {
   auto snap = std::make_shared<const Snapshot>(load_snapshot(path));
   Platform platform = make_replay(snap, /*indexed=*/true, path);
-  return {std::move(platform), std::move(snap)};
+  return {std::move(platform), std::move(snap), path};
+}
+
+Platform LoadedReplay::round(std::size_t n) const {
+  if (n == 0 || snapshot->rounds.empty()) return platform;
+  return make_replay(std::make_shared<const Snapshot>(snapshot_round(*snapshot, n)),
+                     /*indexed=*/true, path);
 }
 
 Platform load_replay_platform(const std::string& path) {

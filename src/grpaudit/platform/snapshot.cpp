@@ -53,4 +53,22 @@ std::string host_command_key(const std::vector<std::string>& argv) {
   return key;
 }
 
+Snapshot snapshot_round(const Snapshot& snap, std::size_t n) {
+  Snapshot out = snap;
+  out.rounds.clear();
+  for (std::size_t i = 0; i < n && i < snap.rounds.size(); ++i) {
+    const Snapshot& later = snap.rounds[i];
+    for (const auto& [cmd, text] : later.sdk_commands) out.sdk_commands.insert_or_assign(cmd, text);
+    for (const auto& [table, entries] : later.sdk_tables) {
+      for (const auto& [index, fields] : entries)
+        out.sdk_tables[table].insert_or_assign(index, fields);
+    }
+    for (const auto& [cmd, answer] : later.host_commands)
+      out.host_commands.insert_or_assign(cmd, answer);
+    for (const auto& [path, text] : later.host_files) out.host_files.insert_or_assign(path, text);
+    for (const auto& [path, names] : later.host_dirs) out.host_dirs.insert_or_assign(path, names);
+  }
+  return out;
+}
+
 }  // namespace grpaudit::platform

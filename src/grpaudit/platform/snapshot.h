@@ -48,9 +48,18 @@ struct Snapshot {
   std::map<std::string, HostCommand> host_commands;
   std::map<std::string, std::string> host_files;
   std::map<std::string, std::vector<std::string>> host_dirs;
+  // "rounds": the switch read again, for runs that read it more than once
+  // (watch). Each round holds only the sdk and host answers that changed
+  // since the read before it.
+  std::vector<Snapshot> rounds;
 
   friend bool operator==(const Snapshot&, const Snapshot&) = default;
 };
+
+// `snap` as read the `n`th time after the first: its answers with those of
+// its first `n` rounds laid over them, in order (all rounds when it has
+// fewer; `n` 0 is `snap` itself). The result has no rounds.
+Snapshot snapshot_round(const Snapshot& snap, std::size_t n);
 
 inline constexpr std::string_view kSnapshotFormat = "grpaudit-snapshot";
 inline constexpr int kSnapshotVersion = 1;
@@ -83,6 +92,10 @@ Platform load_replay_platform(const std::string& path);
 struct LoadedReplay {
   Platform platform;
   std::shared_ptr<const Snapshot> snapshot;
+  std::string path;
+  // The platform of the snapshot's `n`th read after the first
+  // (snapshot_round); `platform` for 0.
+  Platform round(std::size_t n) const;
 };
 LoadedReplay load_replay(const std::string& path);
 

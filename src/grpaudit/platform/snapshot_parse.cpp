@@ -160,14 +160,14 @@ void read_header(const Reader& r, sj::dom::object doc, Snapshot& snap) {
   }
 }
 
-void read_sdk(const Reader& r, sj::dom::object sdk, Snapshot& snap) {
-  if (const auto cmds = r.section(sdk, "commands", "sdk.commands"))
-    snap.sdk_commands = r.string_map(*cmds, "sdk.commands");
+void read_sdk(const Reader& r, sj::dom::object sdk, Snapshot& snap, const std::string& at) {
+  if (const auto cmds = r.section(sdk, "commands", member(at, "commands")))
+    snap.sdk_commands = r.string_map(*cmds, member(at, "commands"));
 
-  const auto tables = r.section(sdk, "tables", "sdk.tables");
+  const auto tables = r.section(sdk, "tables", member(at, "tables"));
   if (!tables) return;
   for (const auto table : *tables) {
-    const std::string tplace = keyed("sdk.tables", table.key);
+    const std::string tplace = keyed(member(at, "tables"), table.key);
     auto& entries = snap.sdk_tables[std::string(table.key)];
     entries.clear();
     for (const auto entry : r.object(table.value, tplace)) {
@@ -188,10 +188,10 @@ void read_port_table(const Reader& r, sj::dom::object pt, Snapshot& snap) {
     snap.sdk_to_linux = r.string_map(*map, "port_table.sdk_to_linux");
 }
 
-void read_host(const Reader& r, sj::dom::object host, Snapshot& snap) {
-  if (const auto cmds = r.section(host, "commands", "host.commands")) {
+void read_host(const Reader& r, sj::dom::object host, Snapshot& snap, const std::string& at) {
+  if (const auto cmds = r.section(host, "commands", member(at, "commands"))) {
     for (const auto cmd : *cmds) {
-      const std::string place = keyed("host.commands", cmd.key);
+      const std::string place = keyed(member(at, "commands"), cmd.key);
       const sj::dom::object members = r.object(cmd.value, place);
       HostCommand hc;
       if (const auto s = find(members, "status"))
@@ -201,12 +201,12 @@ void read_host(const Reader& r, sj::dom::object host, Snapshot& snap) {
       snap.host_commands.insert_or_assign(std::string(cmd.key), std::move(hc));
     }
   }
-  if (const auto files = r.section(host, "files", "host.files"))
-    snap.host_files = r.string_map(*files, "host.files");
-  if (const auto dirs = r.section(host, "dirs", "host.dirs")) {
+  if (const auto files = r.section(host, "files", member(at, "files")))
+    snap.host_files = r.string_map(*files, member(at, "files"));
+  if (const auto dirs = r.section(host, "dirs", member(at, "dirs"))) {
     for (const auto dir : *dirs)
       snap.host_dirs.insert_or_assign(std::string(dir.key),
-                                      r.strings(dir.value, keyed("host.dirs", dir.key)));
+                                      r.strings(dir.value, keyed(member(at, "dirs"), dir.key)));
   }
 }
 
@@ -215,10 +215,23 @@ Snapshot read_document(const Reader& r, Element root) {
   if (root.get(doc)) r.fail("not a grpaudit snapshot (not a JSON object)");
   Snapshot snap;
   read_header(r, doc, snap);
-  if (const auto sdk = r.section(doc, "sdk", "sdk")) read_sdk(r, *sdk, snap);
+  if (const auto sdk = r.section(doc, "sdk", "sdk")) read_sdk(r, *sdk, snap, "sdk");
   if (const auto pt = r.section(doc, "port_table", "port_table")) read_port_table(r, *pt, snap);
   if (const auto vrfs = r.section(doc, "vrfs", "vrfs")) snap.vrfs = r.string_map(*vrfs, "vrfs");
-  if (const auto host = r.section(doc, "host", "host")) read_host(r, *host, snap);
+  if (const auto host = r.section(doc, "host", "host")) read_host(r, *host, snap, "host");
+  if (const auto rounds = find(doc, "rounds")) {
+    sj::dom::array list;
+    if (rounds->get(list)) r.fail("rounds must be an array");
+    for (const auto round : list) {
+      const std::string place = indexed("rounds", snap.rounds.size());
+      const sj::dom::object obj = r.object(round, place);
+      Snapshot& later = snap.rounds.emplace_back();
+      if (const auto sdk = r.section(obj, "sdk", member(place, "sdk")))
+        read_sdk(r, *sdk, later, member(place, "sdk"));
+      if (const auto host = r.section(obj, "host", member(place, "host")))
+        read_host(r, *host, later, member(place, "host"));
+    }
+  }
   return snap;
 }
 
