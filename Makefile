@@ -42,6 +42,7 @@ bench: deps
 	  grpaudit-standin-sdk grpaudit-netns-standin
 	./$(BENCH_BUILD)/bench/grpaudit_bench --snapshot-dir $(BENCH_BUILD)/snapshots $(BENCH_ARGS)
 	bash bench/live_bench.sh $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
+	python3 bench/soak_bench.py $(BENCH_BUILD)/grpaudit examples/leaf-riot.json
 
 # The live benchmark alone (the default large switch is written when missing).
 bench-live: deps
