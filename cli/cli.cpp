@@ -7,15 +7,18 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "compare.h"
 #include "error_kind.h"
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/check/audit.h"
+#include "grpaudit/check/confirm.h"
 #include "grpaudit/kern/kernel_routes.h"
 #include "grpaudit/platform/errors.h"
 #include "grpaudit/platform/run_lock.h"
@@ -44,6 +47,7 @@ struct Options {
   std::string color = "auto";
   std::string metrics_file;
   std::string old_report, new_report;  // compare
+  double confirm = -1;                 // check --confirm SECONDS; negative: none
   double interval = 0;                 // watch
   std::size_t count = 0;
   bool syslog = false;
@@ -156,6 +160,8 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
               std::chrono::steady_clock::time_point started) {
   Progress& progress = *progress_ptr;
   check_keys(o.keys);
+  if (o.confirm >= 0 && (!o.source.trace.empty() || !o.source.record.empty()))
+    throw UsageError("--confirm neither traces nor records (a recording holds one read)");
   if (!o.metrics_file.empty()) check_output_file("--metrics-file", o.metrics_file);
   const Source source = open_source(o.source);
   progress.show("reading the ASIC");
@@ -163,10 +169,26 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
   progress.show("reading the kernel's multicast routes");
   const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
   // The text report shows what the kernel expected of faulty routes only.
-  const check::AuditResult result = asic.audit(
+  check::AuditResult result = asic.audit(
       kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json);
+  // The second read, which the result points into, lives as long as the first.
+  std::optional<Source> source2;
+  std::optional<Asic> asic2;
+  std::optional<std::map<std::string, kern::KernelRoute>> kernel2;
+  if (o.confirm >= 0 && result.faults() > 0) {
+    progress.show("waiting to read the faulty routes again", true);
+    std::this_thread::sleep_for(std::chrono::duration<double>(o.confirm));
+    SourceOptions again = o.source;
+    again.round = 1;          // a snapshot's second read, where it has one
+    again.take_lock = false;  // the first read's lock is still held
+    source2.emplace(open_source(again));
+    progress.show("reading the ASIC again");
+    asic2.emplace(with_progress(source2->platform, progress_ptr), o.mem_table);
+    kernel2 = kern::read_kernel_routes(*source2->platform.host, &asic2->warnings());
+    check::confirm(result, asic2->audit(*kernel2, check::faulty_keys(result), {}, o.json));
+  }
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
@@ -325,6 +347,12 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
   check->add_flag("--pretty", o.pretty, "With --json: indent the JSON object")->needs(json);
   check->add_flag("--quiet", o.quiet, "Print nothing, progress included; the exit status tells")
       ->excludes(json);
+  check
+      ->add_option("--confirm", o.confirm,
+                   "Read the switch again after SECONDS and audit the faulty routes again: a "
+                   "fault that is gone is transient, not a fault")
+      ->option_text("SECONDS")
+      ->check(CLI::Range(0.0, 3600.0));
   check
       ->add_option("--metrics-file", o.metrics_file,
                    "Write the run's Prometheus metrics to FILE (node_exporter's textfile format), "

@@ -26,7 +26,9 @@ std::optional<bool> fault_of(std::string_view status) {
   for (const check::Status s : check::kAllStatuses) {
     if (check::status_name(s) == status) return check::is_fault(s);
   }
-  if (status == check::status_name(check::Status::kAbsent)) return false;
+  for (const check::Status s : {check::Status::kAbsent, check::Status::kTransient}) {
+    if (check::status_name(s) == status) return false;
+  }
   return std::nullopt;
 }
 

@@ -23,9 +23,11 @@ std::string metrics_text(const RunMetrics& run) {
       out += fmt::format("grpaudit_routes{{status=\"{}\"}} {}\n", check::status_name(s),
                          r->counts.at(s));
     }
-    const auto absent = r->counts.find(Status::kAbsent);
-    out += fmt::format("grpaudit_routes{{status=\"{}\"}} {}\n", check::status_name(Status::kAbsent),
-                       absent == r->counts.end() ? 0 : absent->second);
+    for (const Status s : {Status::kAbsent, Status::kTransient}) {
+      const auto it = r->counts.find(s);
+      out += fmt::format("grpaudit_routes{{status=\"{}\"}} {}\n", check::status_name(s),
+                         it == r->counts.end() ? 0 : it->second);
+    }
     metric(out, "grpaudit_faults", "gauge", "Faulty routes of the last run.");
     out += fmt::format("grpaudit_faults {}\n", r->faults());
     metric(out, "grpaudit_warnings", "gauge",

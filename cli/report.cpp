@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "grpaudit/check/dump.h"
 #include "grpaudit/util/json_text.h"
 #include "grpaudit/util/text.h"
 
@@ -28,9 +29,12 @@ const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
 const fmt::text_style kYellow = fmt::fg(fmt::terminal_color::yellow);
 const fmt::text_style kBold = fmt::emphasis::bold;
 
-// Keys asked for that no side has; listed in a summary only when there are.
-std::size_t absent_count(const AuditResult& result) {
-  const auto it = result.counts.find(Status::kAbsent);
+// Statuses a summary lists only when a route has them: keys asked for that
+// no side has, faults a second read did not confirm.
+constexpr Status kShownWhenPresent[] = {Status::kAbsent, Status::kTransient};
+
+std::size_t count_of(const AuditResult& result, Status s) {
+  const auto it = result.counts.find(s);
   return it == result.counts.end() ? 0 : it->second;
 }
 
@@ -55,12 +59,17 @@ std::string indented(const std::string& text, const std::string& prefix) {
   return out;
 }
 
+// The replication groups a route's hardware side is read with.
+const std::map<std::int64_t, ReplicationGroup>& groups_of(const Asic& asic, const RouteResult& r) {
+  return r.groups != nullptr ? *r.groups : asic.replication_groups;
+}
+
 // The replication identities of a route's group, sorted, into `l3` and
 // `l2`; empty when the group is missing.
-void hardware_identities(const Asic& asic, const Hmroute& r, std::vector<std::string>& l3,
-                         std::vector<std::string>& l2) {
-  const auto g = asic.replication_groups.find(r.grp);
-  if (g == asic.replication_groups.end()) {
+void hardware_identities(const std::map<std::int64_t, ReplicationGroup>& groups, const Hmroute& r,
+                         std::vector<std::string>& l3, std::vector<std::string>& l2) {
+  const auto g = groups.find(r.grp);
+  if (g == groups.end()) {
     l3.clear();
     l2.clear();
     return;
@@ -76,11 +85,18 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
     return color ? fmt::format("{}", fmt::styled(text, style)) : std::string(text);
   };
   for (const RouteResult& r : result.routes) {
-    // An absent key is no fault, but shown: it may be a typing error.
-    const bool absent = r.status == Status::kAbsent;
-    if (!is_fault(r.status) && !absent) continue;
-    out << paint(absent ? kYellow : kRed, std::string(status_name(r.status))) << ": "
+    // An absent key is no fault, but shown: it may be a typing error; and so
+    // is a fault that a second read did not confirm.
+    const bool shown_sound = r.status == Status::kAbsent || r.status == Status::kTransient;
+    if (!is_fault(r.status) && !shown_sound) continue;
+    out << paint(shown_sound ? kYellow : kRed, std::string(status_name(r.status))) << ": "
         << paint(kBold, r.key) << "\n";
+    if (r.first) {
+      out << "  first read: " << status_name(r.first->status);
+      for (const auto& m : r.first->messages)
+        out << (&m == &r.first->messages.front() ? ": " : "; ") << m;
+      out << "\n";
+    }
     if (r.kernel != nullptr) {
       out << "  kernel: iif " << r.kernel->iif << ", oil "
           << (r.kernel->oil.empty() ? std::string("(none)")
@@ -90,7 +106,8 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
       out << "  kernel: no route\n";
     }
     if (r.hardware != nullptr) {
-      out << "  hardware:\n" << indented(asic._dump_one_mroute(*r.hardware), "    ");
+      out << "  hardware:\n"
+          << indented(check::dump_one_mroute(*r.hardware, groups_of(asic, r)), "    ");
     } else {
       out << "  hardware: no route\n";
     }
@@ -107,8 +124,10 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
   for (const Status s : kAllStatuses) {
     parts.push_back(fmt::format("{} {}", result.counts.at(s), status_name(s)));
   }
-  if (const std::size_t absent = absent_count(result); absent > 0)
-    parts.push_back(fmt::format("{} {}", absent, status_name(Status::kAbsent)));
+  for (const Status s : kShownWhenPresent) {
+    if (const std::size_t n = count_of(result, s); n > 0)
+      parts.push_back(fmt::format("{} {}", n, status_name(s)));
+  }
   const std::size_t faults = result.faults();
   const std::string verdict =
       faults == 0 ? paint(kGreen, "no faults")
@@ -126,13 +145,18 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   constexpr unsigned kRouteIndent = 4;
   std::string text;
   JsonText json(text, pretty, kRouteIndent);
-  // A group's identities, written once: many routes share a group.
-  absl::flat_hash_map<std::int64_t, std::pair<std::string, std::string>> group_identities;
+  // A group's identities, written once: many routes share a group. (A
+  // confirmed result reads groups of two reads.)
+  absl::flat_hash_map<std::pair<const void*, std::int64_t>, std::pair<std::string, std::string>>
+      group_identities;
   std::vector<std::string> l3, l2;
-  const auto identities_of = [&](const Hmroute& r, unsigned indent) -> const auto& {
-    auto [it, added] = group_identities.try_emplace(r.grp);
+  const auto identities_of = [&](const RouteResult& route, unsigned indent) -> const auto& {
+    const Hmroute& r = *route.hardware;
+    const auto& groups = groups_of(asic, route);
+    auto [it, added] =
+        group_identities.try_emplace(std::pair<const void*, std::int64_t>(&groups, r.grp));
     if (added) {
-      hardware_identities(asic, r, l3, l2);
+      hardware_identities(groups, r, l3, l2);
       JsonText(it->second.first, pretty, indent).strings(l3);
       JsonText(it->second.second, pretty, indent).strings(l2);
     }
@@ -173,7 +197,7 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       json.begin_object();
       json.key("iif").number(r.hardware->iif);
       json.key("group").number(r.hardware->grp);
-      const auto& [l3_text, l2_text] = identities_of(*r.hardware, json.indent());
+      const auto& [l3_text, l2_text] = identities_of(r, json.indent());
       json.key("l3").raw(l3_text);
       json.key("l2").raw(l2_text);
       json.end_object();
@@ -200,6 +224,12 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       for (const auto& m : r.hardware->oil_mismatch) json.string(m);
     }
     json.end_array();
+    if (r.first) {
+      json.key("first").begin_object();
+      json.key("status").string(status_name(r.first->status));
+      json.key("messages").strings(r.first->messages);
+      json.end_object();
+    }
     json.end_object();
     out << text;
   }
@@ -210,8 +240,10 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   summary.begin_object();
   for (const Status s : kAllStatuses)
     summary.key(status_name(s)).number(static_cast<std::int64_t>(result.counts.at(s)));
-  if (const std::size_t absent = absent_count(result); absent > 0)
-    summary.key(status_name(Status::kAbsent)).number(static_cast<std::int64_t>(absent));
+  for (const Status s : kShownWhenPresent) {
+    if (const std::size_t n = count_of(result, s); n > 0)
+      summary.key(status_name(s)).number(static_cast<std::int64_t>(n));
+  }
   summary.end_object();
   out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text;
   // Only a run that tolerated something says so: every other report stays

@@ -143,9 +143,10 @@ Source open_source(const SourceOptions& opts) {
     }
     // Taken once the options are known good, before the switch is asked
     // anything.
-    source.lock = std::make_shared<platform::RunLock>(
-        opts.lock_file.empty() ? platform::kDefaultLockFile : opts.lock_file,
-        std::chrono::seconds(opts.lock_wait));
+    if (opts.take_lock)
+      source.lock = std::make_shared<platform::RunLock>(
+          opts.lock_file.empty() ? platform::kDefaultLockFile : opts.lock_file,
+          std::chrono::seconds(opts.lock_wait));
   } else {
     throw UsageError(
         "no source given: use --snapshot FILE to replay a recorded switch, or --sdk-shell CMD "

@@ -28,6 +28,7 @@ struct SourceOptions {
   int lock_wait = 0;                      // --lock-wait SECONDS
   std::vector<std::string> command_line;  // the run's arguments, kept in a recording
   std::size_t round = 0;                  // which read of a snapshot's rounds to replay
+  bool take_lock = true;                  // false: a lock of this run is held already
 };
 
 struct Source {

@@ -25,9 +25,15 @@ spoilt = json.loads((source / "examples/leaf-riot.json").read_text())
 spoilt["host"]["commands"]["cat /quorvex/hwprogd/debug/mroute/info"] = {"status": 1, "stdout": ""}
 spoilt["sdk"]["commands"]["vlan show -1"] = ""
 spoilt_file = tempfile.NamedTemporaryFile("w", suffix=".json", delete=False)
+# And a second read (--confirm) finds the route missing from the ASIC gone:
+# transient, with its first read beside it.
+routes = json.loads(spoilt["host"]["commands"]["/bin/ip -j mroute show table all"]["stdout"])
+routes = [r for r in routes if r["src"] != "10.1.100.13"]
+spoilt["rounds"] = [{"host": {"commands": {"/bin/ip -j mroute show table all": {
+    "status": 0, "stdout": json.dumps(routes)}}}}]
 json.dump(spoilt, spoilt_file)
 spoilt_file.close()
-for extra in ([], ["--pretty"]):
+for extra in ([], ["--pretty"], ["--confirm", "0"]):
     runs.append(["check", "--snapshot", spoilt_file.name, "--json", *extra])
 runs.append(["check", "--snapshot", "/no/such/snapshot.json", "--json"])
 runs.append(["check", "--json", "--bogus"])

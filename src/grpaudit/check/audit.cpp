@@ -41,6 +41,8 @@ std::string_view status_name(Status s) {
       return "absent";
     case Status::kUnresolved:
       return "unresolved";
+    case Status::kTransient:
+      return "transient";
   }
   return "?";
 }
@@ -147,6 +149,7 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
     if (k != kernel.end() && k->first == key) r.kernel = &k->second;
     Hmroute* hw_route = h != mroutes.end() && h->first == key ? &h->second : nullptr;
     r.hardware = hw_route;
+    r.groups = &groups;
 
     if (r.kernel == nullptr && hw_route == nullptr) {
       r.status = Status::kAbsent;

@@ -55,7 +55,10 @@ enum class Status {
   kUnresolved,
   // A key asked for that names a route on neither side: no fault, but shown,
   // so that a mistyped key does not pass for a sound route.
-  kAbsent
+  kAbsent,
+  // A fault of a first read that a second read found sound (confirm.h): the
+  // route churned between the kernel and the ASIC. No fault.
+  kTransient
 };
 
 // Every status in the order the summary lists them; after them, kAbsent
@@ -79,12 +82,21 @@ struct Expected {
 // A large switch has a result for each of hundreds of thousands of routes,
 // so a result is small: its key points into the route tables, and what the
 // kernel expected is kept apart, where it is kept at all.
+// What a first read said of a route that a later read found sound.
+struct FirstRead {
+  Status status;
+  std::vector<std::string> messages;
+};
+
 struct RouteResult {
   std::string_view key;  // a key of the kernel's or the ASIC's table
   Status status = Status::kOk;
   const kern::KernelRoute* kernel = nullptr;  // null when the kernel has no such route
   const Hmroute* hardware = nullptr;          // null when the ASIC has no such route
-  std::unique_ptr<Expected> expected;         // compared routes only
+  // The replication groups of the read the hardware route comes from.
+  const std::map<std::int64_t, ReplicationGroup>* groups = nullptr;
+  std::unique_ptr<Expected> expected;  // compared routes only
+  std::unique_ptr<FirstRead> first;    // transient routes only
 };
 
 struct AuditResult {
