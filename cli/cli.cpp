@@ -145,6 +145,30 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "when none is given)");
 }
 
+// A second read of the switch, which a confirmed result points into.
+struct SecondRead {
+  std::optional<Source> source;
+  std::optional<Asic> asic;
+  std::optional<std::map<std::string, kern::KernelRoute>> kernel;
+};
+
+// Reads the switch again after --confirm's seconds (a snapshot's `round`)
+// and confirms the faults of `result` (check/confirm.h).
+void confirm_faults(const Options& o, std::size_t round, check::AuditResult& result,
+                    SecondRead& second, const std::shared_ptr<Progress>& progress) {
+  progress->show("waiting to read the faulty routes again", true);
+  std::this_thread::sleep_for(std::chrono::duration<double>(o.confirm));
+  SourceOptions again = o.source;
+  again.round = round;      // a snapshot's later read, where it has one
+  again.take_lock = false;  // the first read's lock is still held
+  second.source.emplace(open_source(again));
+  progress->show("reading the ASIC again");
+  second.asic.emplace(with_progress(second.source->platform, progress), o.mem_table);
+  second.kernel = kern::read_kernel_routes(*second.source->platform.host, &second.asic->warnings());
+  check::confirm(result, second.asic->audit(*second.kernel, check::faulty_keys(result), {},
+                                            /*expected_of_sound_routes=*/o.json));
+}
+
 // The metrics of a run that started at `started`; `result` null when it failed.
 RunMetrics run_metrics(const Options& o, const check::AuditResult* result,
                        std::chrono::steady_clock::time_point started, const Progress& progress) {
@@ -173,22 +197,8 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
       kernel, o.keys,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json);
-  // The second read, which the result points into, lives as long as the first.
-  std::optional<Source> source2;
-  std::optional<Asic> asic2;
-  std::optional<std::map<std::string, kern::KernelRoute>> kernel2;
-  if (o.confirm >= 0 && result.faults() > 0) {
-    progress.show("waiting to read the faulty routes again", true);
-    std::this_thread::sleep_for(std::chrono::duration<double>(o.confirm));
-    SourceOptions again = o.source;
-    again.round = 1;          // a snapshot's second read, where it has one
-    again.take_lock = false;  // the first read's lock is still held
-    source2.emplace(open_source(again));
-    progress.show("reading the ASIC again");
-    asic2.emplace(with_progress(source2->platform, progress_ptr), o.mem_table);
-    kernel2 = kern::read_kernel_routes(*source2->platform.host, &asic2->warnings());
-    check::confirm(result, asic2->audit(*kernel2, check::faulty_keys(result), {}, o.json));
-  }
+  SecondRead second;
+  if (o.confirm >= 0 && result.faults() > 0) confirm_faults(o, 1, result, second, progress_ptr);
   progress.clear();
   finish_recording(source, o.source);
   if (o.json) {
@@ -256,8 +266,11 @@ int run_watch(const Options& o, std::ostream& err) {
           const Source source = open_source(source_options);
           Asic asic(with_progress(source.platform, progress), o.mem_table);
           const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
-          const check::AuditResult result =
+          check::AuditResult result =
               asic.audit(kernel, o.keys, {}, /*expected_of_sound_routes=*/false);
+          SecondRead second;
+          if (o.confirm >= 0 && result.faults() > 0)
+            confirm_faults(o, n + 1, result, second, progress);
           outcome.routes = reported_routes(result);
           if (!o.metrics_file.empty())
             write_metrics_file(o.metrics_file, run_metrics(o, &result, started, *progress));
@@ -393,6 +406,12 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
       ->check(CLI::Range(0.0, 86400.0));
   watch_cmd->add_option("--count", o.count, "Stop after N runs (default: run until stopped)")
       ->option_text("N");
+  watch_cmd
+      ->add_option("--confirm", o.confirm,
+                   "Read the switch again after SECONDS before a fault counts (as check "
+                   "--confirm); a snapshot's next round is that read")
+      ->option_text("SECONDS")
+      ->check(CLI::Range(0.0, 3600.0));
   watch_cmd->add_flag("--syslog", o.syslog,
                       "Log the changes to syslog too (identity grpaudit, facility daemon)");
   watch_cmd

@@ -78,6 +78,22 @@ TEST(Watch, LogsOnlyWhatChangesFromRunToRun) {
             "grpaudit: error: watch neither traces nor records its runs (check does)\n");
 }
 
+TEST(Watch, AConfirmedRunLogsNoFaultThatTheNextReadFindsGone) {
+  const TempDir dir;
+  json snap = json::parse(read_file(rounds_snapshot(dir)));
+  // A blip: the second read has the new fault, the third is as the first.
+  snap["rounds"][1] = snap["rounds"][2];
+  const std::string file = dir.write("blip.json", snap.dump());
+  const auto faults = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"watch", "--snapshot", file, "--interval",
+                                     "0",     "--count",    "2"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run_cli(args).err.find(kNewFault) != std::string::npos;
+  };
+  EXPECT_TRUE(faults({}));
+  EXPECT_FALSE(faults({"--confirm", "0"}));
+}
+
 // Syslog, read from a datagram socket of the test's own at /dev/log, in a
 // private mount namespace whose /dev is a fresh one with the real /dev/null.
 TEST(Watch, LogsToSyslogWithPriorities) {
