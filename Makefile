@@ -7,7 +7,7 @@ TEST_BUILD    ?= build-test
 BENCH_BUILD   ?= build-bench
 EXAMPLE       ?= examples/leaf-riot.json
 
-.PHONY: all deps build run test bench bench-live fuzz fuzz-smoke format clean
+.PHONY: all deps build run test bench bench-live deb package-test fuzz fuzz-smoke format clean
 
 all: build
 
@@ -53,6 +53,20 @@ bench-live: deps
 	@[ -f $(BENCH_BUILD)/snapshots/switch-1x.json ] || \
 	  ./$(BENCH_BUILD)/bench/switchgen/grpaudit-gen $(BENCH_BUILD)/snapshots/switch-1x.json
 	bash bench/live_bench.sh $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
+
+# The Debian packages, from a Release tree installed under /usr, into build-deb/.
+DEB_BUILD     ?= build-deb
+
+deb: deps
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DGRPAUDIT_TESTS=OFF
+	cmake --build $(DEB_BUILD) -j $(JOBS) --target grpaudit grpaudit_bcm
+	cd $(DEB_BUILD) && cpack -G DEB
+
+# The packages as a switch gets them: unpacked, their binary run, their
+# control data checked, lintian's verdict.
+package-test: deb
+	bash tests/install/package_test.sh $(DEB_BUILD) .
 
 # libFuzzer targets, built with clang into build-fuzz: every target runs for
 # FUZZ_SECONDS, FUZZ_JOBS at a time. fuzz-smoke is the short run.

@@ -8,7 +8,7 @@ packages=(
   libpcre2-dev nlohmann-json3-dev libcli11-dev libfmt-dev libsimdjson-dev libabsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-jsonschema python3-prometheus-client
-  iproute2 util-linux
+  iproute2 util-linux groff-base file lintian
 )
 
 missing=()

@@ -23,3 +23,14 @@ else
   echo "promtool not installed: alerting rules not checked"
 fi
 
+
+# The bash completion offers the commands and each command's options.
+completion=$(bash -c "source '$source/dist/grpaudit.bash-completion'
+  COMP_WORDS=(grpaudit w); COMP_CWORD=1; _grpaudit; echo \"\${COMPREPLY[*]}\"
+  COMP_WORDS=(grpaudit check --met); COMP_CWORD=2; _grpaudit; echo \"\${COMPREPLY[*]}\"
+  COMP_WORDS=(grpaudit check --color n); COMP_CWORD=3; _grpaudit; echo \"\${COMPREPLY[*]}\"")
+[ "$completion" = "$(printf 'watch\n--metrics-file\nnever')" ] || {
+  echo "completion: $completion"
+  exit 1
+}
+echo "bash completion: offers commands, options and values"

@@ -1,0 +1,57 @@
+#!/bin/bash
+# The Debian packages as a switch gets them: unpacked into a private root,
+# the packaged command checks a packaged example, a program builds against
+# the packaged library through pkg-config, the control data says what the
+# package is, and lintian finds no error.
+#   package_test.sh DEB_BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1 source=$2
+version=$(sed -n 's/^project(grpaudit VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+runtime=$(ls "$build"/grpaudit_"$version"_*.deb)
+dev=$(ls "$build"/grpaudit-dev_"$version"_*.deb)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root=$work/root
+dpkg-deb -x "$runtime" "$root"
+dpkg-deb -x "$dev" "$root"
+
+[ "$("$root/usr/bin/grpaudit" --version)" = "grpaudit $version" ]
+status=0
+"$root/usr/bin/grpaudit" check --snapshot "$root/usr/share/doc/grpaudit/examples/leaf-riot.json" \
+  >"$work/report.txt" || status=$?
+[ "$status" = 1 ] || { echo "check exited $status"; exit 1; }  # the example's faults
+grep -q '^9 routes, 5 faults' "$work/report.txt"
+echo "packaged grpaudit: $(tail -1 "$work/report.txt" | cut -d: -f1)"
+
+[ "$(dpkg-deb -f "$runtime" Package)" = grpaudit ]
+[ "$(dpkg-deb -f "$runtime" Version)" = "$version" ]
+depends=$(dpkg-deb -f "$runtime" Depends)
+for lib in libfmt libsimdjson libpcre2-8 libabsl; do
+  case $depends in *"$lib"*) ;; *) echo "Depends lacks $lib: $depends"; exit 1 ;; esac
+done
+[ "$(dpkg-deb -f "$dev" Package)" = grpaudit-dev ]
+dpkg-deb -I "$runtime" conffiles | grep -qx /etc/default/grpaudit
+echo "control data: grpaudit $version, Depends: $depends"
+
+cat >"$work/main.cpp" <<'CPP'
+#include <grpaudit/asic/asic.h>
+#include <grpaudit/platform/snapshot.h>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+  const grpaudit::Asic asic(grpaudit::platform::load_replay_platform(argv[1]));
+  std::cout << asic.mroutes.size() << " routes\n";
+}
+CPP
+pc=$(dirname "$(find "$root" -name grpaudit.pc)")
+# shellcheck disable=SC2046
+c++ -o "$work/consumer" "$work/main.cpp" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs grpaudit)
+"$work/consumer" "$root/usr/share/doc/grpaudit/examples/leaf-riot.json"
+
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$runtime" "$dev"
+  echo "lintian: no error"
+else
+  echo "lintian not installed: packages not linted"
+fi
