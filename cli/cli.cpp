@@ -145,28 +145,48 @@ void add_source_options(CLI::App& cmd, Options& o) {
                  "when none is given)");
 }
 
-// A second read of the switch, which a confirmed result points into.
-struct SecondRead {
-  std::optional<Source> source;
+// One audit of the switch, with what its result points into: the read of
+// the switch and, when --confirm read it again, the second read.
+struct AuditedSwitch {
+  Source source;
   std::optional<Asic> asic;
-  std::optional<std::map<std::string, kern::KernelRoute>> kernel;
+  std::map<std::string, kern::KernelRoute> kernel;
+  check::AuditResult result;
+  std::optional<Source> source2;
+  std::optional<Asic> asic2;
+  std::map<std::string, kern::KernelRoute> kernel2;
 };
 
-// Reads the switch again after --confirm's seconds (a snapshot's `round`)
-// and confirms the faults of `result` (check/confirm.h).
-void confirm_faults(const Options& o, std::size_t round, check::AuditResult& result,
-                    SecondRead& second, const std::shared_ptr<Progress>& progress) {
+// Reads the switch (a snapshot's `round`), audits it and, with --confirm,
+// reads it again (the next round) to confirm the faults (check/confirm.h).
+// Not movable: the result points into it.
+std::unique_ptr<AuditedSwitch> audit_switch(const Options& o, std::size_t round,
+                                            const std::shared_ptr<Progress>& progress,
+                                            const check::AuditProgress& counter,
+                                            bool expected_of_sound_routes) {
+  auto a = std::make_unique<AuditedSwitch>();
+  SourceOptions first = o.source;
+  first.round = round;  // a snapshot's later read, where it has one
+  a->source = open_source(first);
+  progress->show("reading the ASIC");
+  a->asic.emplace(with_progress(a->source.platform, progress), o.mem_table);
+  progress->show("reading the kernel's multicast routes");
+  a->kernel = kern::read_kernel_routes(*a->source.platform.host, &a->asic->warnings());
+  a->result = a->asic->audit(a->kernel, o.keys, counter, expected_of_sound_routes);
+  if (o.confirm < 0 || a->result.faults() == 0) return a;
+
   progress->show("waiting to read the faulty routes again", true);
   std::this_thread::sleep_for(std::chrono::duration<double>(o.confirm));
   SourceOptions again = o.source;
-  again.round = round;      // a snapshot's later read, where it has one
+  again.round = round + 1;
   again.take_lock = false;  // the first read's lock is still held
-  second.source.emplace(open_source(again));
+  a->source2 = open_source(again);
   progress->show("reading the ASIC again");
-  second.asic.emplace(with_progress(second.source->platform, progress), o.mem_table);
-  second.kernel = kern::read_kernel_routes(*second.source->platform.host, &second.asic->warnings());
-  check::confirm(result, second.asic->audit(*second.kernel, check::faulty_keys(result), {},
-                                            /*expected_of_sound_routes=*/o.json));
+  a->asic2.emplace(with_progress(a->source2->platform, progress), o.mem_table);
+  a->kernel2 = kern::read_kernel_routes(*a->source2->platform.host, &a->asic2->warnings());
+  check::confirm(a->result, a->asic2->audit(a->kernel2, check::faulty_keys(a->result), {},
+                                            expected_of_sound_routes));
+  return a;
 }
 
 // The metrics of a run that started at `started`; `result` null when it failed.
@@ -179,6 +199,17 @@ RunMetrics run_metrics(const Options& o, const check::AuditResult* result,
           progress.sdk_commands()};
 }
 
+// The metrics of a failed run, when asked for; the run's own error is the
+// one to report, so a metrics file that cannot be written is let be.
+void write_failed_run_metrics(const Options& o, std::chrono::steady_clock::time_point started,
+                              const Progress& progress) {
+  if (o.metrics_file.empty()) return;
+  try {
+    write_metrics_file(o.metrics_file, run_metrics(o, nullptr, started, progress));
+  } catch (...) {
+  }
+}
+
 int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal terminal,
               const std::shared_ptr<Progress>& progress_ptr,
               std::chrono::steady_clock::time_point started) {
@@ -187,20 +218,15 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
   if (o.confirm >= 0 && (!o.source.trace.empty() || !o.source.record.empty()))
     throw UsageError("--confirm neither traces nor records (a recording holds one read)");
   if (!o.metrics_file.empty()) check_output_file("--metrics-file", o.metrics_file);
-  const Source source = open_source(o.source);
-  progress.show("reading the ASIC");
-  Asic asic(with_progress(source.platform, progress_ptr), o.mem_table);
-  progress.show("reading the kernel's multicast routes");
-  const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
   // The text report shows what the kernel expected of faulty routes only.
-  check::AuditResult result = asic.audit(
-      kernel, o.keys,
+  const auto audited = audit_switch(
+      o, 0, progress_ptr,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json);
-  SecondRead second;
-  if (o.confirm >= 0 && result.faults() > 0) confirm_faults(o, 1, result, second, progress_ptr);
+  const Asic& asic = *audited->asic;
+  const check::AuditResult& result = audited->result;
   progress.clear();
-  finish_recording(source, o.source);
+  finish_recording(audited->source, o.source);
   if (o.json) {
     write_json_report(out, asic, result, o.pretty);
   } else if (!o.quiet) {
@@ -261,30 +287,17 @@ int run_watch(const Options& o, std::ostream& err) {
         const auto started = std::chrono::steady_clock::now();
         const auto progress = std::make_shared<Progress>(err, false);
         try {
-          SourceOptions source_options = o.source;
-          source_options.round = n;  // a snapshot's later reads, where it has them
-          const Source source = open_source(source_options);
-          Asic asic(with_progress(source.platform, progress), o.mem_table);
-          const auto kernel = kern::read_kernel_routes(*source.platform.host, &asic.warnings());
-          check::AuditResult result =
-              asic.audit(kernel, o.keys, {}, /*expected_of_sound_routes=*/false);
-          SecondRead second;
-          if (o.confirm >= 0 && result.faults() > 0)
-            confirm_faults(o, n + 1, result, second, progress);
-          outcome.routes = reported_routes(result);
-          if (!o.metrics_file.empty())
-            write_metrics_file(o.metrics_file, run_metrics(o, &result, started, *progress));
+          const auto audited = audit_switch(o, n, progress, {}, /*expected_of_sound_routes=*/false);
+          outcome.routes = reported_routes(audited->result);
+          if (!o.metrics_file.empty()) {
+            write_metrics_file(o.metrics_file,
+                               run_metrics(o, &audited->result, started, *progress));
+          }
         } catch (const UsageError&) {
           throw;  // no later run would do better
         } catch (...) {
           outcome.error = classify(std::current_exception()).message;
-          if (!o.metrics_file.empty()) {
-            try {
-              write_metrics_file(o.metrics_file, run_metrics(o, nullptr, started, *progress));
-            } catch (...) {
-              // The run's own error is the one to log.
-            }
-          }
+          write_failed_run_metrics(o, started, *progress);
         }
         return outcome;
       },
@@ -465,13 +478,7 @@ int grpaudit_main(int argc, const char* const* argv, std::ostream& out, std::ost
     return run_dump(o, out, err, progress);
   } catch (...) {
     progress->clear();
-    if (!o.metrics_file.empty()) {
-      try {
-        write_metrics_file(o.metrics_file, run_metrics(o, nullptr, started, *progress));
-      } catch (...) {
-        // The run's own error is the one to report.
-      }
-    }
+    write_failed_run_metrics(o, started, *progress);
     return report_error(out, err, o.json, o.pretty, classify(std::current_exception()));
   }
 }
