@@ -13,18 +13,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 mkdir "$work/app"
-cat >"$work/app/main.cpp" <<'CPP'
-#include <grpaudit/asic/asic.h>
-#include <grpaudit/platform/snapshot.h>
-
-#include <iostream>
-
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  const grpaudit::Asic asic(grpaudit::platform::load_replay_platform(argv[1]));
-  std::cout << asic.mroutes.size() << " routes\n";
-}
-CPP
+cp "$source/tests/install/consumer.cpp" "$work/app/main.cpp"
 cat >"$work/app/CMakeLists.txt" <<'CMAKE'
 cmake_minimum_required(VERSION 3.22)
 project(consumer CXX)

@@ -33,17 +33,7 @@ done
 dpkg-deb -I "$runtime" conffiles | grep -qx /etc/default/grpaudit
 echo "control data: grpaudit $version, Depends: $depends"
 
-cat >"$work/main.cpp" <<'CPP'
-#include <grpaudit/asic/asic.h>
-#include <grpaudit/platform/snapshot.h>
-
-#include <iostream>
-
-int main(int argc, char** argv) {
-  const grpaudit::Asic asic(grpaudit::platform::load_replay_platform(argv[1]));
-  std::cout << asic.mroutes.size() << " routes\n";
-}
-CPP
+cp "$source/tests/install/consumer.cpp" "$work/main.cpp"
 pc=$(dirname "$(find "$root" -name grpaudit.pc)")
 # shellcheck disable=SC2046
 c++ -o "$work/consumer" "$work/main.cpp" $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs grpaudit)
