@@ -150,6 +150,12 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
     Hmroute* hw_route = h != mroutes.end() && h->first == key ? &h->second : nullptr;
     r.hardware = hw_route;
     r.groups = &groups;
+    // The messages are this audit's: an Asic audited again must not show
+    // the last audit's twice.
+    if (hw_route != nullptr) {
+      hw_route->iif_mismatch.clear();
+      hw_route->oil_mismatch.clear();
+    }
 
     if (r.kernel == nullptr && hw_route == nullptr) {
       r.status = Status::kAbsent;
