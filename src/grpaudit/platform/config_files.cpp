@@ -129,6 +129,24 @@ std::unique_ptr<quorvex::grpaudit_util::VrfDb> parse_vrf_map(std::string_view te
   return db;
 }
 
+std::unique_ptr<quorvex::ifatlas::ifatlas> make_port_table(
+    const std::vector<std::pair<std::string, std::string>>& ports) {
+  if (ports.empty()) throw std::runtime_error("port table lists no port");
+  auto table = std::make_unique<FilePortTable>();
+  for (const auto& [sdk_port, linux_port] : ports) {
+    table->sdk_to_linux[sdk_port] = linux_port;
+    table->linux_ports.push_back(linux_port);
+  }
+  return table;
+}
+
+std::unique_ptr<quorvex::grpaudit_util::VrfDb> make_vrf_db(
+    const std::map<std::int64_t, std::string>& names) {
+  auto db = std::make_unique<MapVrfDb>();
+  for (const auto& [id, name] : names) db->names[id] = name;
+  return db;
+}
+
 std::unique_ptr<quorvex::ifatlas::ifatlas> load_port_table(const std::string& path) {
   return parse_port_table(read_text(path), path);
 }
