@@ -7,7 +7,7 @@ packages=(
   build-essential cmake make g++ pkg-config
   libpcre2-dev nlohmann-json3-dev libcli11-dev libfmt-dev libsimdjson-dev libabsl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-jsonschema python3-prometheus-client
+  python3 python3-dev pybind11-dev python3-jsonschema python3-prometheus-client
   iproute2 util-linux groff-base file lintian
 )
 
