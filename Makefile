@@ -60,7 +60,7 @@ DEB_BUILD     ?= build-deb
 deb: deps
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DGRPAUDIT_TESTS=OFF
-	cmake --build $(DEB_BUILD) -j $(JOBS) --target grpaudit grpaudit_bcm
+	cmake --build $(DEB_BUILD) -j $(JOBS)
 	cd $(DEB_BUILD) && cpack -G DEB
 
 # The packages as a switch gets them: unpacked, their binary run, their

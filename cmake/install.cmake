@@ -42,7 +42,11 @@ execute_process(COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/dist/changelog
                 OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${CMAKE_BINARY_DIR}/grpaudit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
         COMPONENT runtime)
-foreach(component_package runtime:grpaudit dev:grpaudit-dev)
+set(grpaudit_doc_packages runtime:grpaudit dev:grpaudit-dev)
+if(GRPAUDIT_PYTHON_BUILT)
+  list(APPEND grpaudit_doc_packages python:python3-grpaudit)
+endif()
+foreach(component_package ${grpaudit_doc_packages})
   string(REPLACE ":" ";" pair ${component_package})
   list(GET pair 0 component)
   list(GET pair 1 package)
