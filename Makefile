@@ -39,10 +39,11 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DGRPAUDIT_TESTS=OFF -DGRPAUDIT_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target grpaudit grpaudit_bench grpaudit-gen \
-	  grpaudit-standin-sdk grpaudit-netns-standin
+	  grpaudit-standin-sdk grpaudit-netns-standin grpaudit_python
 	./$(BENCH_BUILD)/bench/grpaudit_bench --snapshot-dir $(BENCH_BUILD)/snapshots $(BENCH_ARGS)
 	bash bench/live_bench.sh $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
 	python3 bench/soak_bench.py $(BENCH_BUILD)/grpaudit examples/leaf-riot.json
+	python3 bench/python_bench.py $(BENCH_BUILD) $(BENCH_BUILD)/snapshots/switch-1x.json
 
 # The live benchmark alone (the default large switch is written when missing).
 bench-live: deps

@@ -78,6 +78,17 @@ class AuditsAsTheCommandDoes(unittest.TestCase):
                 summary_line = command("check", "--snapshot", path).stdout.splitlines()[-1]
                 self.assertEqual(repr(report), f"<grpaudit.Report: {summary_line.split(':')[0]}>")
 
+    def test_the_example_script_reports_the_commands_faults(self):
+        def faults(text):
+            return [line for line in text.splitlines()
+                    if line.split(":")[0] in ("mismatch", "missing-in-hw", "missing-in-kernel")]
+
+        script = os.path.join(SOURCE, "examples", "audit.py")
+        run = subprocess.run([sys.executable, script, LEAF], capture_output=True, text=True)
+        self.assertEqual(run.returncode, 1, run.stderr)
+        self.assertEqual(faults(run.stdout), faults(command("check", "--snapshot", LEAF).stdout))
+        self.assertEqual(run.stdout.splitlines()[-1].split(":")[0], "9 routes, 5 faults")
+
     def test_tables_and_records_read_only_with_their_text(self):
         asic = grpaudit.Asic(grpaudit.Snapshot(LEAF))
         self.assertEqual(set(asic.mroutes), asic.get_mroutes())
