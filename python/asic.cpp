@@ -11,15 +11,18 @@
 namespace grpaudit::python {
 
 Busy::Busy(PythonAsic& a) : a_(a) {
-  if (a_.busy.exchange(true)) throw std::runtime_error("this Asic is in use by another thread");
+  check_not_busy(a_);
+  a_.worker = std::this_thread::get_id();
+  ++a_.depth;
 }
 
 Busy::~Busy() {
-  a_.busy = false;
+  if (--a_.depth == 0) a_.worker = std::thread::id();
 }
 
 void check_not_busy(const PythonAsic& a) {
-  if (a.busy) throw std::runtime_error("this Asic is in use by another thread");
+  if (a.depth > 0 && a.worker != std::this_thread::get_id())
+    throw std::runtime_error("this Asic is in use by another thread");
 }
 
 namespace {

@@ -7,9 +7,9 @@
 
 #include <pybind11/pybind11.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "grpaudit/asic/asic.h"
 #include "grpaudit/platform/platform.h"
@@ -26,13 +26,17 @@ struct PythonPlatform {
 
 // An Asic with the guard that keeps a second thread out while one works on
 // it with the GIL released: its tables are not to be read while a
-// comparison adds to them.
+// comparison adds to them. The working thread itself may use it meanwhile
+// (a checker the comparison calls looks at the Asic it is given). The
+// guard is only read and set with the GIL held.
 struct PythonAsic {
   std::unique_ptr<Asic> asic;
-  std::atomic<bool> busy{false};
+  std::thread::id worker;  // none while no thread works on it
+  int depth = 0;           // the worker's nested uses
 };
 
-// Marks `a` busy for its lifetime; a second use meanwhile is a RuntimeError.
+// Marks `a` worked on by this thread for its lifetime; another thread's use
+// meanwhile is a RuntimeError.
 class Busy {
  public:
   explicit Busy(PythonAsic& a);
