@@ -78,7 +78,7 @@ void check_written(std::ostream& out) {
 void check_keys(const std::vector<std::string>& keys) {
   for (const auto& key : keys) {
     if (!split_route_key(key).vrf) {
-      throw UsageError("not a route key: \"" + key + "\" (expected \"VRF, (SOURCE,GROUP)\")");
+      throw UsageError(not_a_route_key(key));
     }
   }
 }
@@ -223,14 +223,13 @@ int run_check(const Options& o, std::ostream& out, std::ostream& err, Terminal t
       o, 0, progress_ptr,
       [&](std::size_t done, std::size_t total) { progress.count("comparing routes", done, total); },
       /*expected_of_sound_routes=*/o.json);
-  const Asic& asic = *audited->asic;
   const check::AuditResult& result = audited->result;
   progress.clear();
   finish_recording(audited->source, o.source);
   if (o.json) {
-    write_json_report(out, asic, result, o.pretty);
+    write_json_report(out, result, o.pretty);
   } else if (!o.quiet) {
-    write_text_report(out, asic, result, terminal.out);
+    write_text_report(out, result, terminal.out);
   }
   check_written(out);
   if (!o.quiet) write_warnings(err, result.warnings);

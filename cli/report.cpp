@@ -15,7 +15,6 @@ namespace grpaudit::cli {
 
 using check::AuditResult;
 using check::is_fault;
-using check::kAllStatuses;
 using check::RouteResult;
 using check::Status;
 using check::status_name;
@@ -28,15 +27,6 @@ const fmt::text_style kRed = fmt::fg(fmt::terminal_color::red);
 const fmt::text_style kGreen = fmt::fg(fmt::terminal_color::green);
 const fmt::text_style kYellow = fmt::fg(fmt::terminal_color::yellow);
 const fmt::text_style kBold = fmt::emphasis::bold;
-
-// Statuses a summary lists only when a route has them: keys asked for that
-// no side has, faults a second read did not confirm.
-constexpr Status kShownWhenPresent[] = {Status::kAbsent, Status::kTransient};
-
-std::size_t count_of(const AuditResult& result, Status s) {
-  const auto it = result.counts.find(s);
-  return it == result.counts.end() ? 0 : it->second;
-}
 
 // Identities by their texts, in the numbers' (byte-wise) order.
 std::string joined(const AuditResult& result, const std::vector<std::uint32_t>& ids) {
@@ -59,28 +49,9 @@ std::string indented(const std::string& text, const std::string& prefix) {
   return out;
 }
 
-// The replication groups a route's hardware side is read with.
-const std::map<std::int64_t, ReplicationGroup>& groups_of(const Asic& asic, const RouteResult& r) {
-  return r.groups != nullptr ? *r.groups : asic.replication_groups;
-}
-
-// The replication identities of a route's group, sorted, into `l3` and
-// `l2`; empty when the group is missing.
-void hardware_identities(const std::map<std::int64_t, ReplicationGroup>& groups, const Hmroute& r,
-                         std::vector<std::string>& l3, std::vector<std::string>& l2) {
-  const auto g = groups.find(r.grp);
-  if (g == groups.end()) {
-    l3.clear();
-    l2.clear();
-    return;
-  }
-  sorted_identities(g->second.l3_encaps, l3);
-  sorted_identities(g->second.l2_encaps, l2);
-}
-
 }  // namespace
 
-void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& result, bool color) {
+void write_text_report(std::ostream& out, const AuditResult& result, bool color) {
   const auto paint = [color](const fmt::text_style& style, std::string_view text) {
     return color ? fmt::format("{}", fmt::styled(text, style)) : std::string(text);
   };
@@ -106,8 +77,7 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
       out << "  kernel: no route\n";
     }
     if (r.hardware != nullptr) {
-      out << "  hardware:\n"
-          << indented(check::dump_one_mroute(*r.hardware, groups_of(asic, r)), "    ");
+      out << "  hardware:\n" << indented(check::dump_one_mroute(*r.hardware, *r.groups), "    ");
     } else {
       out << "  hardware: no route\n";
     }
@@ -121,13 +91,8 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
   }
 
   std::vector<std::string> parts;
-  for (const Status s : kAllStatuses) {
-    parts.push_back(fmt::format("{} {}", result.counts.at(s), status_name(s)));
-  }
-  for (const Status s : kShownWhenPresent) {
-    if (const std::size_t n = count_of(result, s); n > 0)
-      parts.push_back(fmt::format("{} {}", n, status_name(s)));
-  }
+  for (const auto& [s, n] : result.summary())
+    parts.push_back(fmt::format("{} {}", n, status_name(s)));
   const std::size_t faults = result.faults();
   const std::string verdict =
       faults == 0 ? paint(kGreen, "no faults")
@@ -136,8 +101,7 @@ void write_text_report(std::ostream& out, const Asic& asic, const AuditResult& r
                      result.routes.size() == 1 ? "" : "s", verdict, fmt::join(parts, ", "));
 }
 
-void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& result,
-                       bool pretty) {
+void write_json_report(std::ostream& out, const AuditResult& result, bool pretty) {
   // Written route by route, each as dumping the whole document would write
   // it: the report of a large switch runs to tens of megabytes, and the
   // document would be several times that. Compact, a route per line;
@@ -151,12 +115,10 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
       group_identities;
   std::vector<std::string> l3, l2;
   const auto identities_of = [&](const RouteResult& route, unsigned indent) -> const auto& {
-    const Hmroute& r = *route.hardware;
-    const auto& groups = groups_of(asic, route);
-    auto [it, added] =
-        group_identities.try_emplace(std::pair<const void*, std::int64_t>(&groups, r.grp));
+    auto [it, added] = group_identities.try_emplace(
+        std::pair<const void*, std::int64_t>(route.groups, route.hardware->grp));
     if (added) {
-      hardware_identities(groups, r, l3, l2);
+      check::hardware_identities(route, l3, l2);
       JsonText(it->second.first, pretty, indent).strings(l3);
       JsonText(it->second.second, pretty, indent).strings(l2);
     }
@@ -238,12 +200,8 @@ void write_json_report(std::ostream& out, const Asic& asic, const AuditResult& r
   text.clear();
   JsonText summary(text, pretty, 2);
   summary.begin_object();
-  for (const Status s : kAllStatuses)
-    summary.key(status_name(s)).number(static_cast<std::int64_t>(result.counts.at(s)));
-  for (const Status s : kShownWhenPresent) {
-    if (const std::size_t n = count_of(result, s); n > 0)
-      summary.key(status_name(s)).number(static_cast<std::int64_t>(n));
-  }
+  for (const auto& [s, n] : result.summary())
+    summary.key(status_name(s)).number(static_cast<std::int64_t>(n));
   summary.end_object();
   out << (pretty ? ",\n  \"summary\": " : ",\"summary\":") << text;
   // Only a run that tolerated something says so: every other report stays

@@ -49,7 +49,6 @@ class Report {
   Report(py::object asic_object, std::unique_ptr<std::map<std::string, kern::KernelRoute>> kernel,
          AuditResult result)
       : asic_object_(std::move(asic_object)),
-        asic_(*asic_object_.cast<PythonAsic&>().asic),
         kernel_(std::move(kernel)),
         result_(std::move(result)),
         messages_(result_.routes.size()),
@@ -84,11 +83,7 @@ class Report {
 
   py::dict summary() {
     py::dict out;
-    for (const Status s : check::kAllStatuses) out[status(s)] = count(s);
-    // As the command's report: these only where a route has them.
-    for (const Status s : {Status::kAbsent, Status::kTransient}) {
-      if (count(s) > 0) out[status(s)] = count(s);
-    }
+    for (const auto& [s, n] : result_.summary()) out[status(s)] = n;
     return out;
   }
 
@@ -126,11 +121,6 @@ class Report {
       if (was_on) PyGC_Enable();
     }
   };
-
-  std::size_t count(Status s) const {
-    const auto it = result_.counts.find(s);
-    return it == result_.counts.end() ? 0 : it->second;
-  }
 
   static void set(const py::object& dict, const py::object& key, const py::object& value) {
     if (PyDict_SetItem(dict.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
@@ -174,17 +164,12 @@ class Report {
   // The replication identities of a route's group, sorted; none when the
   // group is missing.
   const std::pair<std::vector<py::object>, std::vector<py::object>>& group(const RouteResult& r) {
-    const auto& groups = r.groups != nullptr ? *r.groups : asic_.replication_groups;
     auto [it, added] =
-        groups_.try_emplace(std::pair<const void*, std::int64_t>(&groups, r.hardware->grp));
+        groups_.try_emplace(std::pair<const void*, std::int64_t>(r.groups, r.hardware->grp));
     if (added) {
-      if (const auto g = groups.find(r.hardware->grp); g != groups.end()) {
-        for (const auto& [encaps, out] : {std::pair{&g->second.l3_encaps, &it->second.first},
-                                          std::pair{&g->second.l2_encaps, &it->second.second}}) {
-          sorted_identities(*encaps, scratch_);
-          for (const auto& s : scratch_) out->push_back(name(s));
-        }
-      }
+      check::hardware_identities(r, l3_, l2_);
+      for (const auto& s : l3_) it->second.first.push_back(name(s));
+      for (const auto& s : l2_) it->second.second.push_back(name(s));
     }
     return it->second;
   }
@@ -246,7 +231,6 @@ class Report {
   };
 
   py::object asic_object_;
-  const Asic& asic_;
   std::unique_ptr<std::map<std::string, kern::KernelRoute>> kernel_;
   AuditResult result_;
   std::vector<std::vector<std::string>> messages_;
@@ -257,7 +241,7 @@ class Report {
   absl::flat_hash_map<std::pair<const void*, std::int64_t>,
                       std::pair<std::vector<py::object>, std::vector<py::object>>>
       groups_;
-  std::vector<std::string> scratch_;
+  std::vector<std::string> l3_, l2_;
 };
 
 std::unique_ptr<Report> audit(py::object self,
@@ -265,8 +249,7 @@ std::unique_ptr<Report> audit(py::object self,
   PythonAsic& a = self.cast<PythonAsic&>();
   const std::vector<std::string> selected = keys.value_or(std::vector<std::string>{});
   for (const auto& key : selected) {
-    if (!split_route_key(key).vrf)
-      throw py::value_error("not a route key: \"" + key + "\" (expected \"VRF, (SOURCE,GROUP)\")");
+    if (!split_route_key(key).vrf) throw py::value_error(not_a_route_key(key));
   }
   const Busy busy(a);
   Asic& asic = *a.asic;

@@ -181,6 +181,32 @@ AuditResult audit(Comparison& comparison, std::map<std::string, Hmroute>& mroute
   return result;
 }
 
+std::vector<std::pair<Status, std::size_t>> AuditResult::summary() const {
+  const auto count = [this](Status s) {
+    const auto it = counts.find(s);
+    return it == counts.end() ? std::size_t{0} : it->second;
+  };
+  std::vector<std::pair<Status, std::size_t>> out;
+  for (const Status s : kAllStatuses) out.emplace_back(s, count(s));
+  // A key asked for that no side has, a fault a second read did not
+  // confirm: listed only where a route has them.
+  for (const Status s : {Status::kAbsent, Status::kTransient}) {
+    if (count(s) > 0) out.emplace_back(s, count(s));
+  }
+  return out;
+}
+
+void hardware_identities(const RouteResult& route, std::vector<std::string>& l3,
+                         std::vector<std::string>& l2) {
+  l3.clear();
+  l2.clear();
+  if (route.hardware == nullptr || route.groups == nullptr) return;
+  const auto g = route.groups->find(route.hardware->grp);
+  if (g == route.groups->end()) return;
+  sorted_identities(g->second.l3_encaps, l3);
+  sorted_identities(g->second.l2_encaps, l2);
+}
+
 MrouteExpectation AuditResult::expectation(const RouteResult& route) const {
   MrouteExpectation out;
   if (!route.expected) return out;

@@ -24,6 +24,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "grpaudit/check/comparison.h"
@@ -93,7 +94,8 @@ struct RouteResult {
   Status status = Status::kOk;
   const kern::KernelRoute* kernel = nullptr;  // null when the kernel has no such route
   const Hmroute* hardware = nullptr;          // null when the ASIC has no such route
-  // The replication groups of the read the hardware route comes from.
+  // The replication groups of the read the hardware route comes from (the
+  // audit sets it for every route).
   const std::map<std::int64_t, ReplicationGroup>* groups = nullptr;
   std::unique_ptr<Expected> expected;  // compared routes only
   std::unique_ptr<FirstRead> first;    // transient routes only
@@ -110,9 +112,19 @@ struct AuditResult {
   // the result may rest on less than the switch holds.
   std::vector<std::string> warnings;
   std::size_t faults() const;
+  // The statuses a report's summary lists, with their counts: every status
+  // in kAllStatuses' order, then those shown only when a route has them
+  // (absent, transient).
+  std::vector<std::pair<Status, std::size_t>> summary() const;
   // What `route` expected, as texts (as the comparison of one route gives it).
   MrouteExpectation expectation(const RouteResult& route) const;
 };
+
+// The replication identities of the group of `route`'s hardware side,
+// sorted byte-wise, into `l3` and `l2` (whose strings are reused); both
+// empty when the route has no hardware side or its group is missing.
+void hardware_identities(const RouteResult& route, std::vector<std::string>& l3,
+                         std::vector<std::string>& l2);
 
 // Called after each route with the number done and the total.
 using AuditProgress = std::function<void(std::size_t, std::size_t)>;

@@ -19,4 +19,8 @@ RouteKeyParts split_route_key(std::string_view key) {
   return {std::string((*m)["vrf"]), std::string((*m)["sip"]), std::string((*m)["dip"])};
 }
 
+std::string not_a_route_key(std::string_view key) {
+  return "not a route key: \"" + std::string(key) + "\" (expected \"VRF, (SOURCE,GROUP)\")";
+}
+
 }  // namespace grpaudit

@@ -20,4 +20,8 @@ struct RouteKeyParts {
 // parenthesis is ignored); all three absent when the key has another form.
 RouteKeyParts split_route_key(std::string_view key);
 
+// The error text for `key` given where a route key is wanted and
+// split_route_key finds none.
+std::string not_a_route_key(std::string_view key);
+
 }  // namespace grpaudit
